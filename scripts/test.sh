@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: a normal build, then under
+# AddressSanitizer + UndefinedBehaviorSanitizer. Installs what it needs (Debian 12).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+tamberline_install_deps
+
+jobs=$(nproc)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+echo "== normal build =="
+run_suite build
+echo "== ASan + UBSan build =="
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build-asan -DTAMBERLINE_SANITIZE=ON
