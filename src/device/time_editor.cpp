@@ -2,14 +2,16 @@
 
 #include <cctype>
 
-#include "device/zone_editor.h"  // TwoDigits
-
 namespace tamberline {
 
 namespace {
 
 constexpr int MinCorrection = -29;
 constexpr int MaxCorrection = 30;
+
+std::string Digits2(int value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
 
 int DigitValue(char c, bool hex) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -79,12 +81,12 @@ void TTimeEditor::sbNewHHDownClick() {
 
 void TTimeEditor::sbNewMMUpClick() {
     if (S.NewMM < 59) ++S.NewMM;
-    V.SetNewMMText(TwoDigits(S.NewMM));
+    V.SetNewMMText(Digits2(S.NewMM));
 }
 
 void TTimeEditor::sbNewMMDownClick() {
     if (S.NewMM > 0) --S.NewMM;
-    V.SetNewMMText(TwoDigits(S.NewMM));
+    V.SetNewMMText(Digits2(S.NewMM));
 }
 
 void TTimeEditor::sbNewSSUpClick() {
@@ -108,7 +110,7 @@ void TTimeEditor::sbNewSSDownClick() {
 }
 
 void TTimeEditor::ShowSS() {
-    V.SetNewSSText(CorrectionSelected() ? CorrectionText(CorrectionFromNewSS(S.NewSS)) : TwoDigits(S.NewSS));
+    V.SetNewSSText(CorrectionSelected() ? CorrectionText(CorrectionFromNewSS(S.NewSS)) : Digits2(S.NewSS));
 }
 
 std::optional<uint8_t> TTimeEditor::CheckTyped(const std::string& text, int max, const char* notNumber,
@@ -152,7 +154,7 @@ void TTimeEditor::edNewHHExit() {
     V.SetNewHHText(NewHoursText(S.NewHH));
 }
 void TTimeEditor::edNewMMExit() {
-    V.SetNewMMText(TwoDigits(S.NewMM));
+    V.SetNewMMText(Digits2(S.NewMM));
 }
 void TTimeEditor::edNewSSExit() {
     ShowSS();
@@ -160,12 +162,12 @@ void TTimeEditor::edNewSSExit() {
 
 void TTimeEditor::rbtTimeClick() {
     V.SetNewTimeFieldsVisible(true);
-    V.SetNewHHText(TwoDigits(S.ClockHH));
+    V.SetNewHHText(Digits2(S.ClockHH));
     S.NewHH = static_cast<uint8_t>(S.ClockHH);
-    V.SetNewMMText(TwoDigits(S.ClockMM));
+    V.SetNewMMText(Digits2(S.ClockMM));
     S.NewMM = static_cast<uint8_t>(S.ClockMM);
     V.SetNewSSReadOnly(false);
-    V.SetNewSSText(TwoDigits(S.ClockSS));
+    V.SetNewSSText(Digits2(S.ClockSS));
     S.NewSS = static_cast<uint8_t>(S.ClockSS);
     V.SetTimeModeSelected(true);
 }

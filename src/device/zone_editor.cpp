@@ -5,15 +5,20 @@
 
 namespace tamberline {
 
-std::string TwoDigits(int value) {
+namespace {
+
+std::string MinutesText(int value) {
     return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
-std::string ZoneHoursText(int32_t zoneHours, uint8_t zonePlus) {
+// "+3", "-3", "+0", "-0"
+std::string HoursText(int32_t zoneHours, uint8_t zonePlus) {
     if (zoneHours < 0) return std::to_string(zoneHours);
     if (zoneHours == 0 && zonePlus == 0) return "-0";
     return "+" + std::to_string(zoneHours);
 }
+
+}  // namespace
 
 TZoneEditor::TZoneEditor(TSharedState& s, TMainView& v) : S(s), V(v) {}
 
@@ -35,8 +40,8 @@ void TZoneEditor::SetOffset(int minutes, bool zeroIsPlus) {
 }
 
 void TZoneEditor::ShowZone() {
-    V.SetZoneHoursText(ZoneHoursText(S.ZoneHours, S.ZonePlus));
-    V.SetZoneMinutesText(TwoDigits(S.ZoneMinutes));
+    V.SetZoneHoursText(HoursText(S.ZoneHours, S.ZonePlus));
+    V.SetZoneMinutesText(MinutesText(S.ZoneMinutes));
     // The hours stops expect 00 minutes; unlocking them would let a step pass +-12:00.
     V.SetZoneMinutesEnabled(std::abs(S.ZoneHours) < 12);
 }

@@ -38,7 +38,4 @@ class TZoneEditor {
     TMainView& V;
 };
 
-std::string ZoneHoursText(int32_t zoneHours, uint8_t zonePlus);  // "+3", "-3", "+0", "-0"
-std::string TwoDigits(int value);                                // "07", "59"
-
 }  // namespace tamberline
