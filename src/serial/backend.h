@@ -1,0 +1,49 @@
+// The OS layer under the serial port component: one small interface, one implementation per OS
+// (posix_backend.cpp here). Every call returns 0 or the system error code (errno on POSIX), so the
+// component turns failures into EComPort with that code.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "serial/comport.h"
+
+namespace tamberline {
+
+enum class TWaitResult { Readable, Stopped, DeviceGone, TimedOut };
+
+// Waits for new bytes on the device together with a stop signal; used by the event thread only.
+class TComEventWaiter {
+  public:
+    virtual ~TComEventWaiter() = default;
+    // Blocks until new bytes arrive, Stop() is called, the device goes away, or timeoutMs pass
+    // (-1: no limit).
+    virtual TWaitResult Wait(int timeoutMs) = 0;
+    // Thread-safe; makes every later Wait return Stopped.
+    virtual void Stop() = 0;
+    // True when the device still looks present (used to re-check after a hang-up).
+    virtual bool DevicePresent() = 0;
+};
+
+class TComBackend {
+  public:
+    virtual ~TComBackend() = default;
+    virtual int OpenDevice(const std::string& path) = 0;  // exclusive, read and write
+    virtual void CloseDevice() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual int SetQueueSizes(int inputBytes, int outputBytes) = 0;
+    virtual int SetLine(const TDcb& dcb) = 0;
+    virtual int SetTimeouts(const TCommTimeouts& t) = 0;
+    // Drops what waits in the queues (both directions).
+    virtual int Purge() = 0;
+    // Completes by the timeout record; giveUpMs >= 0 also ends the read after that much silence.
+    virtual int Read(void* buf, int count, int giveUpMs, int& got) = 0;
+    virtual int Write(const void* buf, int count, int& done) = 0;
+    virtual int InputCount(int& count) = 0;
+    virtual int ModemStatus(TModemSignals& signals) = 0;
+    virtual std::unique_ptr<TComEventWaiter> CreateEventWaiter(int& error) = 0;
+};
+
+std::unique_ptr<TComBackend> CreatePlatformComBackend();
+
+}  // namespace tamberline

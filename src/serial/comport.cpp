@@ -1,0 +1,331 @@
+// Open/close, setters and blocking I/O of the port component; OS calls go through TComBackend.
+#include "serial/comport.h"
+
+#include <cerrno>
+
+#include "serial/backend.h"
+#include "serial/comthread.h"
+#include "serial/delivery.h"
+
+namespace tamberline {
+namespace {
+
+// Device names without a directory live under /dev, as "COM1" lives under "\\.\" elsewhere.
+std::string DevicePath(const std::string& name) {
+    return name.find('/') == std::string::npos ? "/dev/" + name : name;
+}
+
+// The device has gone away (unplugged, or the other end of a pseudo-terminal closed).
+bool DeviceGoneError(int e) {
+    return e == EIO || e == ENXIO || e == ENODEV;
+}
+
+constexpr uint32_t kBaudNumbers[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                     14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+// The order in which the kinds of one report are handed over.
+constexpr TComEvent kDeliveryOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
+                                        evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
+
+}  // namespace
+
+TCustomComPort::TCustomComPort() : TCustomComPort(nullptr) {}
+
+TCustomComPort::TCustomComPort(std::unique_ptr<TComBackend> backend)
+    : backend_(backend ? std::move(backend) : CreatePlatformComBackend()) {}
+
+TCustomComPort::~TCustomComPort() {
+    try {
+        CloseImpl(true);
+    } catch (const std::exception& e) {
+        // A destructor cannot pass the error on; the device is released regardless.
+        HandleApplicationError(e);
+        thread_.reset();
+        backend_->CloseDevice();
+        connected_ = false;
+    }
+    auto listeners = destroyListeners_;
+    for (auto& [key, fn] : listeners)
+        if (fn) fn();
+}
+
+void TCustomComPort::AddDestroyListener(const void* key, std::function<void()> fn) {
+    RemoveDestroyListener(key);
+    destroyListeners_.emplace_back(key, std::move(fn));
+}
+
+void TCustomComPort::RemoveDestroyListener(const void* key) {
+    std::erase_if(destroyListeners_, [key](const auto& p) { return p.first == key; });
+}
+
+// ---- open / close
+
+void TCustomComPort::Open() {
+    if (connected_) return;
+    if (OnBeforeOpen) OnBeforeOpen(*this);
+    OpenDevice();
+    connected_ = true;
+    try {
+        ApplyAllSettings();
+        if (Events != 0) StartThread();
+    } catch (...) {
+        // Leave the port closed with the device released, then let the caller see the error.
+        thread_.reset();
+        CloseDevice();
+        connected_ = false;
+        throw;
+    }
+    if (OnAfterOpen) OnAfterOpen(*this);
+    // A pseudo-terminal has no modem lines, so they are read only when somebody listens to them.
+    if (OnCTSChange) OnCTSChange(*this, ReadModemSignals().CTS);
+    if (OnDSRChange) OnDSRChange(*this, ReadModemSignals().DSR);
+    if (OnRLSDChange) OnRLSDChange(*this, ReadModemSignals().RLSD);
+}
+
+void TCustomComPort::Close() {
+    CloseImpl(false);
+}
+
+void TCustomComPort::CloseImpl(bool fromDestructor) {
+    if (!connected_) return;
+    if (OnCTSChange) OnCTSChange(*this, false);
+    if (OnDSRChange) OnDSRChange(*this, false);
+    if (OnRLSDChange) OnRLSDChange(*this, false);
+    if (OnBeforeClose) OnBeforeClose(*this);
+    const int e = backend_->Purge();
+    // A device that has gone away can only be released; refusing would leave it open for good.
+    if (e != 0 && !DeviceGoneError(e) && !fromDestructor) throw EComPort(5, e);
+    StopThread();
+    CloseDevice();
+    connected_ = false;
+    if (OnAfterClose) OnAfterClose(*this);
+}
+
+void TCustomComPort::SetConnected(bool v) {
+    if (v)
+        Open();
+    else
+        Close();
+}
+
+void TCustomComPort::OpenDevice() {
+    const int e = backend_->OpenDevice(DevicePath(port_));
+    if (e != 0) throw EComPort(1, e);
+}
+
+void TCustomComPort::CloseDevice() {
+    backend_->CloseDevice();
+}
+
+void TCustomComPort::StartThread() {
+    thread_ = std::make_unique<TComThread>(*this, *backend_, Events, syncMethod_);
+}
+
+void TCustomComPort::StopThread() {
+    thread_.reset();
+}
+
+// ---- settings
+
+void TCustomComPort::ApplyAllSettings() {
+    ApplyQueueSizes();
+    ApplyLineSettings();
+    ApplyTimeouts();
+}
+
+void TCustomComPort::ApplyLineSettings() {
+    if (!CanApply()) return;
+    const int e = backend_->SetLine(BuildDcb());
+    if (e != 0) throw EComPort(7, e);
+}
+
+void TCustomComPort::ApplyTimeouts() {
+    if (!CanApply()) return;
+    const int e = backend_->SetTimeouts(timeouts_.Record());
+    if (e != 0) throw EComPort(8, e);
+}
+
+void TCustomComPort::ApplyQueueSizes() {
+    if (!CanApply()) return;
+    const int e = backend_->SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize());
+    if (e != 0) throw EComPort(9, e);
+}
+
+template <class T>
+void TCustomComPort::SetLineValue(T& field, T v) {
+    if (field == v) return;
+    field = v;
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetPort(const std::string& v) {
+    if (v == port_) return;
+    port_ = v;
+    if (connected_) {
+        Close();
+        Open();
+    }
+}
+
+void TCustomComPort::SetBaudRate(TBaudRate v) {
+    SetLineValue(baudRate_, v);
+}
+void TCustomComPort::SetCustomBaudRate(int32_t v) {
+    SetLineValue(customBaudRate_, v);
+}
+void TCustomComPort::SetDataBits(TDataBits v) {
+    SetLineValue(dataBits_, v);
+}
+void TCustomComPort::SetStopBits(TStopBits v) {
+    SetLineValue(stopBits_, v);
+}
+void TCustomComPort::SetDiscardNull(bool v) {
+    SetLineValue(discardNull_, v);
+}
+void TCustomComPort::SetEventChar(uint8_t v) {
+    SetLineValue(eventChar_, v);
+}
+
+void TCustomComPort::SetSyncMethod(TSyncMethod v) {
+    if (v == syncMethod_) return;
+    if (connected_) throw EComPort(14);
+    syncMethod_ = v;
+}
+
+void TCustomComPort::BeginUpdate() {
+    ++updateCount_;
+}
+
+void TCustomComPort::EndUpdate() {
+    if (updateCount_ == 0) return;
+    if (--updateCount_ == 0) ApplyAllSettings();
+}
+
+TDcb TCustomComPort::BuildDcb() const {
+    TDcb d;
+    d.DCBlength = 28;
+    d.BaudRate =
+        baudRate_ == brCustom ? static_cast<uint32_t>(customBaudRate_) : kBaudNumbers[static_cast<size_t>(baudRate_)];
+    const bool errorChar = parity_.Check() && parity_.Replace();
+    uint32_t f = 0x0001;
+    if (parity_.Check()) f |= 0x0002;
+    if (flowControl_.OutCTSFlow()) f |= 0x0004;
+    if (flowControl_.OutDSRFlow()) f |= 0x0008;
+    f |= static_cast<uint32_t>(flowControl_.ControlDTR()) << 4;
+    if (flowControl_.DSRSensitivity()) f |= 0x0040;
+    if (flowControl_.TxContinueOnXoff()) f |= 0x0080;
+    if (flowControl_.XonXoffOut()) f |= 0x0100;
+    if (flowControl_.XonXoffIn()) f |= 0x0200;
+    if (errorChar) f |= 0x0400;
+    if (discardNull_) f |= 0x0800;
+    f |= static_cast<uint32_t>(flowControl_.ControlRTS()) << 12;
+    d.Flags = f;
+    d.XonLim = d.XoffLim = static_cast<uint16_t>(buffer_.InputSize() / 4);
+    d.ByteSize = static_cast<uint8_t>(5 + static_cast<int>(dataBits_));
+    d.Parity = static_cast<uint8_t>(parity_.Bits());
+    d.StopBits = static_cast<uint8_t>(stopBits_);
+    d.XonChar = flowControl_.XonChar();
+    d.XoffChar = flowControl_.XoffChar();
+    d.ErrorChar = errorChar ? parity_.ReplaceChar() : 0;
+    d.EvtChar = eventChar_;
+    return d;
+}
+
+// ---- I/O
+
+int TCustomComPort::Write(const void* buf, int count) {
+    if (!connected_) throw EComPort(2, EBADF);
+    if (count <= 0) return 0;
+    int done = 0;
+    const int e = backend_->Write(buf, count, done);
+    if (e != 0) throw EComPort(2, e);
+    return done;
+}
+
+int TCustomComPort::Read(void* buf, int count) {
+    return ReadImpl(buf, count, -1);
+}
+
+int TCustomComPort::ReadWithin(void* buf, int count, int waitMs) {
+    return ReadImpl(buf, count, waitMs < 0 ? 0 : waitMs);
+}
+
+int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
+    if (!connected_) throw EComPort(3, EBADF);
+    if (count <= 0) return 0;
+    int got = 0;
+    const int e = backend_->Read(buf, count, giveUpMs, got);
+    if (e != 0) throw EComPort(3, e);
+    InputCount();  // the queue status is asked once after every read, as the driver contract has it
+    return got;
+}
+
+int TCustomComPort::InputCount() {
+    int n = 0;
+    const int e = connected_ ? backend_->InputCount(n) : EBADF;
+    if (e != 0) throw EComPort(10, e);
+    return n;
+}
+
+TModemSignals TCustomComPort::ReadModemSignals() {
+    TModemSignals s;
+    const int e = connected_ ? backend_->ModemStatus(s) : EBADF;
+    if (e != 0) throw EComPort(11, e);
+    return s;
+}
+
+// ---- event delivery (UI thread)
+
+void TCustomComPort::HandleEvents(TComEvents events, TMonoTime seenAt) {
+    rxEventTime_ = seenAt;
+    for (TComEvent kind : kDeliveryOrder) {
+        if (!(events & ComEventBit(kind)) || !connected_) continue;
+        try {
+            DoEvent(kind);
+        } catch (const std::exception& e) {
+            HandleApplicationError(e);
+        }
+    }
+}
+
+void TCustomComPort::DoEvent(TComEvent kind) {
+    auto notify = [this](const TNotifyEvent& h) {
+        if (h) h(*this);
+    };
+    switch (kind) {
+        case evRxChar: {
+            const int count = InputCount();
+            if (count > 0 && OnRxChar) OnRxChar(*this, count);
+            break;
+        }
+        case evTxEmpty:
+            notify(OnTxEmpty);
+            break;
+        case evRxFlag:
+            notify(OnRxFlag);
+            break;
+        case evRing:
+            notify(OnRing);
+            break;
+        case evBreak:
+            notify(OnBreak);
+            break;
+        case evRx80Full:
+            notify(OnRx80Full);
+            break;
+        case evCTS:
+            if (OnCTSChange) OnCTSChange(*this, ReadModemSignals().CTS);
+            break;
+        case evDSR:
+            if (OnDSRChange) OnDSRChange(*this, ReadModemSignals().DSR);
+            break;
+        case evRLSD:
+            if (OnRLSDChange) OnRLSDChange(*this, ReadModemSignals().RLSD);
+            break;
+        case evError:
+            // Line errors are not reported by the POSIX layer; there is nothing to raise.
+            break;
+    }
+}
+
+}  // namespace tamberline
