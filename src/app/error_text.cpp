@@ -1,0 +1,11 @@
+#include "app/error_text.h"
+
+namespace tamberline {
+
+std::string GeneralErrorText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        return message + ".";
+    return message;
+}
+
+}  // namespace tamberline

@@ -1,0 +1,19 @@
+// The window's pictures and the tray icons, drawn with QPainter at the screen's device pixel
+// ratio so they stay sharp at 100 % and 200 % scale.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace tamberline {
+
+// 32 x 32 (logical px): dark-blue starry night sky, with or without the satellite.
+QPixmap SkyPicture(bool withSatellite, qreal dpr);
+// 57 x 83: analogue clock face on white.
+QPixmap ClockFacePicture(qreal dpr);
+// 57 x 83: dark olive panel with green block lettering.
+QPixmap OlivePanelPicture(qreal dpr);
+// Tray icon of a state, drawn separately at 16, 22, 32 and 64 px.
+QIcon SkyIcon(bool withSatellite);
+
+}  // namespace tamberline

@@ -1,0 +1,51 @@
+#include "ui/tray.h"
+
+#include <QCursor>
+
+#include "ui/pictures.h"
+
+namespace tamberline {
+
+TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), noSync_(SkyIcon(false)), sync_(SkyIcon(true)) {
+    mnTrayRestore = menu_.addAction("Открыть программу");
+    menu_.addSeparator();
+    mnTrayExit = menu_.addAction("Закрыть программу");
+    connect(mnTrayRestore, &QAction::triggered, this, &TTrayIcon::restoreRequested);
+    connect(mnTrayExit, &QAction::triggered, this, &TTrayIcon::exitRequested);
+    connect(&icon_, &QSystemTrayIcon::activated, this, &TTrayIcon::Activated);
+}
+
+TTrayIcon::~TTrayIcon() = default;
+
+void TTrayIcon::Add() {
+    icon_.setIcon(noSync_);
+    icon_.setToolTip(QString::fromUtf8(kTrayTipNoSync));
+    icon_.show();
+    added_ = true;
+}
+
+void TTrayIcon::Update(bool synchronised) {
+    icon_.setIcon(synchronised ? sync_ : noSync_);
+    icon_.setToolTip(QString::fromUtf8(synchronised ? kTrayTipSync : kTrayTipNoSync));
+}
+
+void TTrayIcon::Remove() {
+    icon_.hide();
+    added_ = false;
+}
+
+void TTrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::DoubleClick:
+            emit restoreRequested();
+            break;
+        case QSystemTrayIcon::Context:
+            // Popped by hand, not through setContextMenu, so it opens where the pointer asks.
+            menu_.popup(MenuPosition(QCursor::pos()));
+            break;
+        default:  // a single click does nothing
+            break;
+    }
+}
+
+}  // namespace tamberline

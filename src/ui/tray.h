@@ -1,0 +1,47 @@
+// The notification-area icon: the picture and tool-tip of the synchronisation state, the two-item
+// menu, and the mouse on the icon. Hiding and restoring the window stay with the window.
+#pragma once
+
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <memory>
+
+namespace tamberline {
+
+inline const char* const kTrayTipNoSync = "Tamberline 1.05 : Синхронизации от спутников нет.";
+inline const char* const kTrayTipSync = "Tamberline 1.05 : Синхронизация от спутников есть";
+
+class TTrayIcon : public QObject {
+    Q_OBJECT
+  public:
+    explicit TTrayIcon(QObject* parent = nullptr);
+    ~TTrayIcon() override;
+
+    void Add();  // the no-synchronisation form
+    void Update(bool synchronised);
+    void Remove();
+    bool Added() const { return added_; }
+
+    QSystemTrayIcon& Icon() { return icon_; }
+    QMenu& Menu() { return menu_; }
+    QAction* mnTrayRestore = nullptr;
+    QAction* mnTrayExit = nullptr;
+
+    // The menu's top-left corner for a pointer at `cursor`: 140 px left of it and 10 px above.
+    static QPoint MenuPosition(const QPoint& cursor) { return cursor - QPoint(140, 10); }
+
+  signals:
+    void restoreRequested();
+    void exitRequested();
+
+  private:
+    void Activated(QSystemTrayIcon::ActivationReason reason);
+
+    QSystemTrayIcon icon_;
+    QMenu menu_;
+    QIcon noSync_, sync_;
+    bool added_ = false;
+};
+
+}  // namespace tamberline
