@@ -1,0 +1,249 @@
+// INI text: "[section]" lines open sections, "key=value" lines hold values; lines starting with ';' or
+// '#' are comments. The first matching section and key win, as with the Windows profile functions.
+#include "app/inifile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "app/inifile_store.h"
+
+namespace tamberline {
+
+namespace ini {
+
+namespace {
+
+struct TLine {
+    size_t Begin, End, Next;  // content [Begin, End), line ending [End, Next)
+};
+
+enum class TKind { Other, Section, Key };
+
+struct TParsed {
+    TKind Kind = TKind::Other;
+    std::string Name;
+    size_t ValueBegin = 0, ValueEnd = 0;  // offsets in the whole text, trimmed
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+std::pair<size_t, size_t> Trim(const std::string& s, size_t b, size_t e) {
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return {b, e};
+}
+
+std::vector<TLine> SplitLines(const std::string& t) {
+    std::vector<TLine> lines;
+    size_t pos = 0;
+    while (pos < t.size()) {
+        size_t nl = t.find('\n', pos);
+        if (nl == std::string::npos) {
+            lines.push_back({pos, t.size(), t.size()});
+            break;
+        }
+        size_t end = (nl > pos && t[nl - 1] == '\r') ? nl - 1 : nl;
+        lines.push_back({pos, end, nl + 1});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+TParsed Parse(const std::string& t, const TLine& line) {
+    TParsed p;
+    size_t b = line.Begin;
+    // A byte-order mark left by some editors must not hide the first section.
+    if (b == 0 && t.compare(0, 3, "\xEF\xBB\xBF") == 0) b = 3;
+    auto [s, e] = Trim(t, b, line.End);
+    if (s == e || t[s] == ';' || t[s] == '#') return p;
+    if (t[s] == '[') {
+        size_t close = t.find(']', s);
+        if (close == std::string::npos || close > e) return p;
+        auto [ns, ne] = Trim(t, s + 1, close);
+        p.Kind = TKind::Section;
+        p.Name = t.substr(ns, ne - ns);
+        return p;
+    }
+    size_t eq = t.find('=', s);
+    if (eq == std::string::npos || eq >= e) return p;
+    auto [ks, ke] = Trim(t, s, eq);
+    auto [vs, ve] = Trim(t, eq + 1, e);
+    p.Kind = TKind::Key;
+    p.Name = t.substr(ks, ke - ks);
+    p.ValueBegin = vs;
+    p.ValueEnd = ve;
+    return p;
+}
+
+// Where a section's lines are: header index, and the index one past its last key line.
+struct TSectionSpan {
+    std::optional<size_t> Header;
+    size_t AfterLastKey = 0;
+    std::optional<size_t> KeyLine;
+    TParsed Key;
+};
+
+TSectionSpan Locate(const std::string& t, const std::vector<TLine>& lines, const std::string& section,
+                    const std::string& key) {
+    TSectionSpan span;
+    bool inside = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        TParsed p = Parse(t, lines[i]);
+        if (p.Kind == TKind::Section) {
+            if (inside) break;  // only the first section of that name counts
+            inside = SameName(p.Name, section);
+            if (inside) {
+                span.Header = i;
+                span.AfterLastKey = i + 1;
+            }
+        } else if (inside && p.Kind == TKind::Key) {
+            span.AfterLastKey = i + 1;
+            if (!span.KeyLine && SameName(p.Name, key)) {
+                span.KeyLine = i;
+                span.Key = p;
+            }
+        }
+    }
+    return span;
+}
+
+std::string LineEnding(const std::string& t, const std::vector<TLine>& lines) {
+    for (const auto& l : lines)
+        if (l.Next > l.End) return t.substr(l.End, l.Next - l.End);
+    return "\n";
+}
+
+// A cut inside a multi-byte UTF-8 character would leave a broken character at the end.
+std::string CutValue(std::string v) {
+    if (v.size() <= TIniFile::kMaxValueBytes) return v;
+    size_t n = TIniFile::kMaxValueBytes;
+    while (n > 0 && (static_cast<unsigned char>(v[n]) & 0xC0) == 0x80)
+        --n;
+    v.resize(n);
+    return v;
+}
+
+}  // namespace
+
+bool FindValue(const std::string& text, const std::string& section, const std::string& key, std::string& value) {
+    auto lines = SplitLines(text);
+    TSectionSpan span = Locate(text, lines, section, key);
+    if (!span.KeyLine) return false;
+    size_t b = span.Key.ValueBegin, e = span.Key.ValueEnd;
+    if (e - b >= 2 && (text[b] == '"' || text[b] == '\'') && text[e - 1] == text[b]) ++b, --e;
+    value = CutValue(text.substr(b, e - b));
+    return true;
+}
+
+std::string SetValue(const std::string& text, const std::string& section, const std::string& key,
+                     const std::string& value) {
+    auto lines = SplitLines(text);
+    std::string eol = LineEnding(text, lines);
+    TSectionSpan span = Locate(text, lines, section, key);
+    if (span.KeyLine) {
+        const TLine& l = lines[*span.KeyLine];
+        return text.substr(0, span.Key.ValueBegin) + value + text.substr(l.End);
+    }
+    std::string entry = key + "=" + value + eol;
+    if (!span.Header) {
+        std::string out = text;
+        if (!out.empty() && out.back() != '\n') out += eol;
+        return out + "[" + section + "]" + eol + entry;
+    }
+    const TLine& last = lines[span.AfterLastKey - 1];
+    std::string before = text.substr(0, last.Next);
+    if (last.Next == last.End) before += eol;  // the last line had no line ending
+    return before + entry + text.substr(last.Next);
+}
+
+bool ParseInteger(const std::string& text, int32_t& out) {
+    size_t i = 0;
+    bool minus = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) minus = text[i++] == '-';
+    int base = 10;
+    if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) base = 16, i += 2;
+    if (i == text.size()) return false;
+    int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        char c = Lower(text[i]);
+        int d = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        if (d < 0) return false;
+        v = v * base + d;
+        if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return false;  // stops overflow, 2^31 allowed
+    }
+    if (minus) v = -v;
+    if (v > std::numeric_limits<int32_t>::max() || v < std::numeric_limits<int32_t>::min()) return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+}  // namespace ini
+
+namespace {
+
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+
+// A name that could not be found again, or that would change the file's structure, is refused.
+const char* BadNameReason(const std::string& section, const std::string& key, const std::string& value) {
+    auto blankEdge = [](const std::string& s) {
+        return s.empty() || s.front() == ' ' || s.front() == '\t' || s.back() == ' ' || s.back() == '\t';
+    };
+    if (blankEdge(section) || HasLineBreak(section) || section.find(']') != std::string::npos)
+        return "bad section name";
+    if (blankEdge(key) || HasLineBreak(key) || key.find('=') != std::string::npos || key[0] == '[' || key[0] == ';' ||
+        key[0] == '#')
+        return "bad key name";
+    if (HasLineBreak(value)) return "line break in value";
+    return nullptr;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string path) : path_(std::move(path)) {}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+    std::string text, value;
+    if (ini::LoadFile(path_, text) != ini::TLoadResult::Loaded) return def;
+    return ini::FindValue(text, section, key, value) ? value : def;
+}
+
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
+    int32_t v;
+    return ini::ParseInteger(ReadString(section, key, ""), v) ? v : def;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    std::string failure = "Unable to write to " + path_;
+    if (const char* reason = BadNameReason(section, key, value)) throw EIniFileError(failure + ": " + reason);
+    std::string text;
+    // An unreadable file cannot be rewritten without losing what it holds.
+    if (ini::LoadFile(path_, text) == ini::TLoadResult::Failed) throw EIniFileError(failure);
+    if (!ini::ReplaceFile(path_, ini::SetValue(text, section, key, value))) throw EIniFileError(failure);
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+}  // namespace tamberline
