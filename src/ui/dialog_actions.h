@@ -1,0 +1,32 @@
+// The main menu's dialog commands: show a dialog modally and carry its OK result over to
+// the port, the zone state or the settings. Also the frame all three dialogs share.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace tamberline {
+
+class TCustomComPort;
+class TDlgComSet;
+class TDlgCorrect;
+class TDlgSelectSyncroTime;
+class TZoneEditor;
+struct TSharedState;
+
+// OK applies the port box and then the rate box inside one update bracket, so a new name
+// and rate reach the driver together; the bracket is closed also when applying throws.
+void mnSetCOMClick(TDlgComSet& dlg, TCustomComPort& port);
+void ApplyComSettings(TDlgComSet& dlg, TCustomComPort& port);  // the OK part of the above
+
+void mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone);
+void mnSetSyncroPeriodClick(TDlgSelectSyncroTime& dlg, const std::function<void(uint8_t)>& writePeriod);
+
+// Fixed size, no minimise/maximise, the small dialog font.
+void SetupDialogFrame(QDialog& dlg, const char* caption, int clientWidth, int clientHeight);
+void CentreOnScreen(QWidget& w);
+
+}  // namespace tamberline

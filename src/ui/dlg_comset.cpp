@@ -1,0 +1,56 @@
+#include "ui/dlg_comset.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+
+#include "ui/dialog_actions.h"
+
+namespace tamberline {
+
+TDlgComSet::TDlgComSet(TCustomComPort& port, QWidget* parent) : QDialog(parent) {
+    SetupDialogFrame(*this, "Настройка COM порта", 210, 114);
+
+    Label1 = new QLabel(QStringLiteral("Порт"), this);
+    Label1->move(16, 12);
+    Label1->adjustSize();
+    ComComboBox1 = new TComComboBox(this);
+    ComComboBox1->setGeometry(120, 8, 73, 21);
+    Label2 = new QLabel(QStringLiteral("Скорость (бит/с)"), this);
+    Label2->move(16, 44);
+    Label2->adjustSize();
+    ComComboBox2 = new TComComboBox(this);
+    ComComboBox2->setGeometry(120, 40, 73, 21);
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setGeometry(20, 78, 75, 25);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn->setGeometry(116, 78, 75, 25);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    setTabOrder(ComComboBox1, ComComboBox2);
+    setTabOrder(ComComboBox2, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+
+    try {
+        ComComboBox1->SetComProperty(cpPort);
+    } catch (const EComPort& e) {
+        portListError = e;
+    }
+    // Device paths are longer than the closed box is wide; the open list shows them whole.
+    ComComboBox1->view()->setMinimumWidth(140);
+    if (ComComboBox1->count() > 0) ComComboBox1->SetItemIndex(0);
+    ComComboBox2->SetComProperty(cpBaudRate);
+    ComComboBox2->SetItemIndex(br38400);
+    // Binding last makes both boxes show the port's name and rate as start-up left them.
+    ComComboBox1->SetComPort(&port);
+    ComComboBox2->SetComPort(&port);
+}
+
+void TDlgComSet::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    CentreOnScreen(*this);
+    CancelBtn->setFocus();
+}
+
+}  // namespace tamberline

@@ -1,0 +1,95 @@
+#include "ui/dlg_syncro.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "clock/period.h"
+#include "ui/dialog_actions.h"
+#include "ui/spinbutton.h"
+
+namespace tamberline {
+
+TDlgSelectSyncroTime::TDlgSelectSyncroTime(uint8_t& syncroHours, QWidget* parent)
+    : QDialog(parent), Hours(syncroHours) {
+    SetupDialogFrame(*this, "Синхронизация ПК", 225, 145);
+
+    // OK first so that it takes the focus when the dialog opens.
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setGeometry(20, 112, 75, 25);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn->setGeometry(132, 110, 75, 25);
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setGeometry(8, 8, 209, 89);
+    Label1 = new QLabel(QStringLiteral("Синхронизировать время ПК каждые"), GroupBox1);
+    Label1->move(8, 16);
+    Label1->adjustSize();
+    edHours = new QLineEdit(GroupBox1);
+    edHours->setGeometry(88, 40, 25, 21);
+    sbHours = new TSpinButton(GroupBox1);
+    sbHours->setGeometry(112, 40, 20, 20);
+    Label2 = new QLabel(QStringLiteral("часа."), GroupBox1);
+    Label2->move(88, 64);
+    Label2->adjustSize();
+    setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, edHours);
+    setTabOrder(edHours, sbHours);
+
+    connect(sbHours, &TSpinButton::upClick, this, &TDlgSelectSyncroTime::sbHoursUpClick);
+    connect(sbHours, &TSpinButton::downClick, this, &TDlgSelectSyncroTime::sbHoursDownClick);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &TDlgSelectSyncroTime::reject);
+}
+
+void TDlgSelectSyncroTime::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    CentreOnScreen(*this);
+    // Saved at each opening, not at each activation: switching to another window and back
+    // must not make Cancel keep the stepped period.
+    SyncroHoursSaved = Hours;
+    ShowPeriod();
+    OKBtn->setFocus();
+}
+
+bool TDlgSelectSyncroTime::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) FormActivate();
+    return QDialog::event(e);
+}
+
+void TDlgSelectSyncroTime::FormActivate() {
+    ShowPeriod();
+}
+
+void TDlgSelectSyncroTime::sbHoursUpClick() {
+    Hours = PeriodStepUp(Hours);
+    ShowPeriod();
+}
+
+void TDlgSelectSyncroTime::sbHoursDownClick() {
+    Hours = PeriodStepDown(Hours);
+    ShowPeriod();
+}
+
+void TDlgSelectSyncroTime::ShowPeriod() {
+    edHours->setText(QString::number(Hours));
+    if (const auto labels = PeriodLabels(Hours)) {
+        Label1->setText(QString::fromStdString(labels->Every));
+        Label1->adjustSize();
+        Label2->setText(QString::fromStdString(labels->Hours));
+        Label2->adjustSize();
+    }
+}
+
+void TDlgSelectSyncroTime::CancelBtnClick() {
+    Hours = SyncroHoursSaved;
+}
+
+void TDlgSelectSyncroTime::reject() {
+    CancelBtnClick();
+    QDialog::reject();
+}
+
+}  // namespace tamberline
