@@ -12,7 +12,7 @@ namespace {
 
 // Device names without a directory live under /dev, as "COM1" lives under "\\.\" elsewhere.
 std::string DevicePath(const std::string& name) {
-    return name.find('/') == std::string::npos ? "/dev/" + name : name;
+    return (name.empty() || name.find('/') != std::string::npos) ? name : "/dev/" + name;
 }
 
 // The device has gone away (unplugged, or the other end of a pseudo-terminal closed).

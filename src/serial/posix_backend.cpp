@@ -244,8 +244,8 @@ int TPosixComBackend::SetLine(const TDcb& dcb) {
     if (dcb.Flags & 0x0200) t.c_iflag |= IXOFF;
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-    // Reads never block in the driver: the timeout rules are kept with poll.
-    t.c_cc[VMIN] = 0;
+    // Reads never block in the driver (O_NONBLOCK): the timeout rules are kept with poll.
+    t.c_cc[VMIN] = 1;  // with O_NONBLOCK an empty queue then reads as EAGAIN, and 0 means hang-up
     t.c_cc[VTIME] = 0;
     if (tcsetattr(fd_, TCSANOW, &t) != 0) return errno;
     if (const int e = SetPosixBaudRate(fd_, dcb.BaudRate); e != 0) return e;

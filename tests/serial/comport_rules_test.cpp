@@ -1,0 +1,388 @@
+// Settings, setter rules, the control block and the error texts, against a recording OS layer.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "serial/comport.h"
+#include "serial/fake_backend.h"
+
+namespace tamberline {
+namespace {
+
+struct TRulesFixture {
+    TFakeLog log;
+    TComPort port{std::make_unique<TFakeBackend>(log)};
+    TRulesFixture() { port.Events = 0; }
+    void OpenFresh() {
+        port.Open();
+        log.Calls.clear();
+    }
+};
+
+// The system's own configuration as the main window sets it up.
+void ConfigureLikeTheProgram(TCustomComPort& p) {
+    p.SetBaudRate(br38400);
+    p.Buffer().SetInputSize(10);
+    p.Buffer().SetOutputSize(10);
+    p.Timeouts().SetReadInterval(2);
+    p.Timeouts().SetReadTotalMultiplier(0);
+    p.Timeouts().SetReadTotalConstant(0);
+    p.Timeouts().SetWriteTotalMultiplier(0);
+    p.Timeouts().SetWriteTotalConstant(0);
+    p.SetSyncMethod(smWindowSync);
+    p.Events = ComEventBit(evRxChar);
+}
+
+TEST(ComPortDcb, ProgramSettingsGiveTheDocumentedBlock) {
+    TComPort port;
+    ConfigureLikeTheProgram(port);
+    TDcb want;
+    want.DCBlength = 28;
+    want.BaudRate = 38400;
+    want.Flags = 1;
+    want.XonLim = 2;
+    want.XoffLim = 2;
+    want.ByteSize = 8;
+    want.XonChar = 17;
+    want.XoffChar = 19;
+    EXPECT_EQ(port.BuildDcb(), want);
+}
+
+TEST(ComPortDcb, FieldsFollowTheSettings) {
+    struct Case {
+        const char* name;
+        std::function<void(TCustomComPort&)> change;
+        std::function<bool(const TDcb&)> holds;
+    };
+    const Case cases[] = {
+        {"custom rate uses CustomBaudRate", [](auto& p) { p.SetBaudRate(brCustom); },
+         [](const TDcb& d) { return d.BaudRate == 9600; }},
+        {"custom rate changed", [](auto& p) { p.SetBaudRate(brCustom), p.SetCustomBaudRate(250000); },
+         [](const TDcb& d) { return d.BaudRate == 250000; }},
+        {"256000", [](auto& p) { p.SetBaudRate(br256000); }, [](const TDcb& d) { return d.BaudRate == 256000; }},
+        {"110", [](auto& p) { p.SetBaudRate(br110); }, [](const TDcb& d) { return d.BaudRate == 110; }},
+        {"parity check", [](auto& p) { p.Parity().SetCheck(true); },
+         [](const TDcb& d) { return d.Flags == 0x0003 && d.ErrorChar == 0; }},
+        {"replace without check sets no error char",
+         [](auto& p) { p.Parity().SetReplace(true), p.Parity().SetReplaceChar('?'); },
+         [](const TDcb& d) { return d.Flags == 1 && d.ErrorChar == 0; }},
+        {"replace with check",
+         [](auto& p) { p.Parity().SetCheck(true), p.Parity().SetReplace(true), p.Parity().SetReplaceChar('?'); },
+         [](const TDcb& d) { return d.Flags == 0x0403 && d.ErrorChar == '?'; }},
+        {"hardware flow", [](auto& p) { p.FlowControl().SetFlowControl(fcHardware); },
+         [](const TDcb& d) { return d.Flags == (0x0001 | 0x0004 | 0x2000); }},
+        {"software flow", [](auto& p) { p.FlowControl().SetFlowControl(fcSoftware); },
+         [](const TDcb& d) { return d.Flags == (0x0001 | 0x0100 | 0x0200); }},
+        {"dtr enable, rts toggle",
+         [](auto& p) { p.FlowControl().SetControlDTR(dtrEnable), p.FlowControl().SetControlRTS(rtsToggle); },
+         [](const TDcb& d) { return d.Flags == (0x0001 | 0x0010 | 0x3000); }},
+        {"dtr handshake, dsr flags",
+         [](auto& p) {
+             p.FlowControl().SetControlDTR(dtrHandshake), p.FlowControl().SetOutDSRFlow(true),
+                 p.FlowControl().SetDSRSensitivity(true), p.FlowControl().SetTxContinueOnXoff(true);
+         },
+         [](const TDcb& d) { return d.Flags == (0x0001 | 0x0008 | 0x0020 | 0x0040 | 0x0080); }},
+        {"discard null", [](auto& p) { p.SetDiscardNull(true); }, [](const TDcb& d) { return d.Flags == 0x0801; }},
+        {"7 data bits, mark parity, 2 stop bits",
+         [](auto& p) { p.SetDataBits(dbSeven), p.Parity().SetBits(prMark), p.SetStopBits(sbTwoStopBits); },
+         [](const TDcb& d) { return d.ByteSize == 7 && d.Parity == 3 && d.StopBits == 2; }},
+        {"5 data bits, 1.5 stop bits", [](auto& p) { p.SetDataBits(dbFive), p.SetStopBits(sbOne5StopBits); },
+         [](const TDcb& d) { return d.ByteSize == 5 && d.StopBits == 1; }},
+        {"xon limits from a 1024-byte queue", [](auto& p) { p.Buffer().SetInputSize(1024); },
+         [](const TDcb& d) { return d.XonLim == 256 && d.XoffLim == 256; }},
+        {"xon limits from a 11-byte queue", [](auto& p) { p.Buffer().SetInputSize(11); },
+         [](const TDcb& d) { return d.XonLim == 2 && d.XoffLim == 2; }},
+        {"event and xon chars",
+         [](auto& p) { p.SetEventChar('\n'), p.FlowControl().SetXonChar(1), p.FlowControl().SetXoffChar(2); },
+         [](const TDcb& d) { return d.EvtChar == '\n' && d.XonChar == 1 && d.XoffChar == 2 && d.EofChar == 0; }},
+    };
+    for (const auto& c : cases) {
+        TComPort port;
+        c.change(port);
+        EXPECT_TRUE(c.holds(port.BuildDcb())) << c.name;
+    }
+}
+
+TEST(ComPortFlowControl, CombinedView) {
+    struct Case {
+        const char* name;
+        std::function<void(TComFlowControl&)> change;
+        TFlowControl want;
+    };
+    const Case cases[] = {
+        {"defaults", [](auto&) {}, fcNone},
+        {"hardware", [](auto& f) { f.SetFlowControl(fcHardware); }, fcHardware},
+        {"software", [](auto& f) { f.SetFlowControl(fcSoftware); }, fcSoftware},
+        {"hardware then none clears", [](auto& f) { f.SetFlowControl(fcHardware), f.SetFlowControl(fcNone); }, fcNone},
+        {"software then hardware", [](auto& f) { f.SetFlowControl(fcSoftware), f.SetFlowControl(fcHardware); },
+         fcHardware},
+        {"custom keeps fields", [](auto& f) { f.SetFlowControl(fcHardware), f.SetFlowControl(fcCustom); }, fcHardware},
+        {"xon out only", [](auto& f) { f.SetXonXoffOut(true); }, fcCustom},
+        {"rts enable", [](auto& f) { f.SetControlRTS(rtsEnable); }, fcCustom},
+        {"dtr alone is not flow control", [](auto& f) { f.SetControlDTR(dtrEnable); }, fcNone},
+    };
+    for (const auto& c : cases) {
+        TComPort port;
+        c.change(port.FlowControl());
+        EXPECT_EQ(port.FlowControl().FlowControl(), c.want) << c.name;
+    }
+}
+
+TEST(ComPortSetters, WhichGroupReachesAnOpenPort) {
+    struct Case {
+        const char* name;
+        std::function<void(TCustomComPort&)> change;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"equal baud rate does nothing", [](auto& p) { p.SetBaudRate(br9600); }, {}},
+        {"baud rate", [](auto& p) { p.SetBaudRate(br38400); }, {"line"}},
+        {"custom rate", [](auto& p) { p.SetCustomBaudRate(1200); }, {"line"}},
+        {"data bits", [](auto& p) { p.SetDataBits(dbSeven); }, {"line"}},
+        {"equal data bits", [](auto& p) { p.SetDataBits(dbEight); }, {}},
+        {"stop bits", [](auto& p) { p.SetStopBits(sbTwoStopBits); }, {"line"}},
+        {"discard null", [](auto& p) { p.SetDiscardNull(true); }, {"line"}},
+        {"event char", [](auto& p) { p.SetEventChar(7); }, {"line"}},
+        {"parity bits", [](auto& p) { p.Parity().SetBits(prEven); }, {"line"}},
+        {"equal parity bits", [](auto& p) { p.Parity().SetBits(prNone); }, {}},
+        {"xon char", [](auto& p) { p.FlowControl().SetXonChar(1); }, {"line"}},
+        {"equal xon char", [](auto& p) { p.FlowControl().SetXonChar(17); }, {}},
+        {"combined flow control re-applies even unchanged",
+         [](auto& p) { p.FlowControl().SetFlowControl(fcNone); },
+         {"line"}},
+        {"read interval", [](auto& p) { p.Timeouts().SetReadInterval(2); }, {"timeouts"}},
+        {"equal read interval", [](auto& p) { p.Timeouts().SetReadInterval(-1); }, {}},
+        {"write constant", [](auto& p) { p.Timeouts().SetWriteTotalConstant(0); }, {"timeouts"}},
+        {"input size", [](auto& p) { p.Buffer().SetInputSize(10); }, {"queues"}},
+        {"output size", [](auto& p) { p.Buffer().SetOutputSize(10); }, {"queues"}},
+        {"whole timeouts object", [](auto& p) { p.SetTimeouts(TComTimeouts()); }, {"timeouts"}},
+        {"whole buffer object", [](auto& p) { p.SetBuffer(TComBuffer()); }, {"queues"}},
+        {"whole parity object", [](auto& p) { p.SetParity(TComParity()); }, {"line"}},
+        {"events are stored only", [](auto& p) { p.Events = ComEventBit(evRxChar); }, {}},
+        {"same port name does nothing", [](auto& p) { p.SetPort("COM1"); }, {}},
+        {"port name differing in case reopens",
+         [](auto& p) { p.SetPort("Com1"); },
+         {"purge", "close", "open /dev/Com1", "queues", "line", "timeouts"}},
+        {"port path is taken as given",
+         [](auto& p) { p.SetPort("/dev/pts/9"); },
+         {"purge", "close", "open /dev/pts/9", "queues", "line", "timeouts"}},
+    };
+    for (const auto& c : cases) {
+        TRulesFixture f;
+        f.OpenFresh();
+        c.change(f.port);
+        EXPECT_EQ(f.log.Calls, c.calls) << c.name;
+    }
+}
+
+TEST(ComPortSetters, ClosedPortOnlyStores) {
+    TRulesFixture f;
+    f.port.SetBaudRate(br115200);
+    f.port.Timeouts().SetReadInterval(2);
+    f.port.Buffer().SetInputSize(10);
+    f.port.SetPort("ttyUSB3");
+    EXPECT_TRUE(f.log.Calls.empty());
+    f.port.Open();
+    EXPECT_EQ(f.log.Calls, (std::vector<std::string>{"open /dev/ttyUSB3", "queues", "line", "timeouts"}));
+    EXPECT_EQ(f.log.LastDcb.BaudRate, 115200u);
+    EXPECT_EQ(f.log.LastTimeouts.ReadIntervalTimeout, 2);
+}
+
+TEST(ComPortSetters, OddBufferSizesAreStoredEven) {
+    struct Case {
+        int32_t set, stored;
+    };
+    for (const Case c : {Case{11, 10}, Case{10, 10}, Case{1, 0}, Case{1025, 1024}, Case{0, 0}, Case{-3, -3}}) {
+        TComPort port;
+        port.Buffer().SetInputSize(c.set);
+        port.Buffer().SetOutputSize(c.set);
+        EXPECT_EQ(port.Buffer().InputSize(), c.stored) << c.set;
+        EXPECT_EQ(port.Buffer().OutputSize(), c.stored) << c.set;
+    }
+}
+
+TEST(ComPortSetters, SyncMethodWhileOpen) {
+    TRulesFixture f;
+    f.port.SetSyncMethod(smWindowSync);
+    f.OpenFresh();
+    EXPECT_NO_THROW(f.port.SetSyncMethod(smWindowSync)) << "same value raises nothing";
+    try {
+        f.port.SetSyncMethod(smNone);
+        FAIL() << "no error while open";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code, 14);
+        EXPECT_EQ(e.WinCode, -1);
+        EXPECT_STREQ(e.what(), "Cannot set property while connected");
+    }
+    EXPECT_EQ(f.port.SyncMethod(), smWindowSync);
+    f.port.Close();
+    f.port.SetSyncMethod(smNone);
+    EXPECT_EQ(f.port.SyncMethod(), smNone);
+}
+
+TEST(ComPortUpdate, BatchAppliesOnceAtTheEnd) {
+    TRulesFixture f;
+    f.OpenFresh();
+    f.port.BeginUpdate();
+    f.port.SetPort("ttyS1");
+    f.port.SetBaudRate(br115200);
+    EXPECT_EQ(f.log.Calls, (std::vector<std::string>{"purge", "close", "open /dev/ttyS1"}))
+        << "reopened, nothing applied";
+    f.port.EndUpdate();
+    EXPECT_EQ(f.log.Count("open"), 1);
+    EXPECT_EQ(f.log.Count("line"), 1);
+    EXPECT_EQ(f.log.Count("queues"), 1);
+    EXPECT_EQ(f.log.Count("timeouts"), 1);
+    EXPECT_EQ(f.log.LastDcb.BaudRate, 115200u);
+}
+
+TEST(ComPortUpdate, NestingAndUnmatchedEnd) {
+    TRulesFixture f;
+    f.OpenFresh();
+    f.port.EndUpdate();  // unmatched: nothing, and the counter does not go negative
+    EXPECT_EQ(f.port.UpdateCount(), 0);
+    EXPECT_TRUE(f.log.Calls.empty());
+    f.port.BeginUpdate();
+    f.port.BeginUpdate();
+    f.port.SetBaudRate(br57600);
+    f.port.EndUpdate();
+    EXPECT_EQ(f.log.Count("line"), 0) << "inner end applies nothing";
+    f.port.EndUpdate();
+    EXPECT_EQ(f.log.Count("line"), 1);
+}
+
+TEST(ComPortOpenClose, FailuresAndStates) {
+    struct Case {
+        const char* name;
+        std::string failing;
+        int code;
+        bool connectedAfter;
+    };
+    const Case cases[] = {
+        {"device does not open", "open", 1, false},
+        {"queue sizes refused", "queues", 9, false},
+        {"line settings refused", "line", 7, false},
+        {"timeouts refused", "timeouts", 8, false},
+    };
+    for (const auto& c : cases) {
+        TRulesFixture f;
+        f.log.FailWith[c.failing] = 22;
+        try {
+            f.port.Open();
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.Code, c.code) << c.name;
+            EXPECT_EQ(e.WinCode, 22) << c.name;
+        }
+        EXPECT_EQ(f.port.Connected(), c.connectedAfter) << c.name;
+        EXPECT_EQ(f.log.Count("open"), f.log.Count("close") + (c.failing == "open" ? 1 : 0))
+            << c.name << ": device released";
+    }
+}
+
+TEST(ComPortOpenClose, PurgeFailureKeepsAPresentDeviceOpenButReleasesAVanishedOne) {
+    struct Case {
+        const char* name;
+        int error;
+        bool throws;
+    };
+    for (const Case c : {Case{"device refuses", EINVAL, true}, Case{"device gone", EIO, false}}) {
+        TRulesFixture f;
+        f.OpenFresh();
+        f.log.FailWith["purge"] = c.error;
+        if (c.throws) {
+            try {
+                f.port.Close();
+                ADD_FAILURE() << c.name;
+            } catch (const EComPort& e) {
+                EXPECT_EQ(e.Code, 5) << c.name;
+            }
+        } else {
+            EXPECT_NO_THROW(f.port.Close()) << c.name;
+        }
+        EXPECT_EQ(f.port.Connected(), c.throws) << c.name;
+    }
+}
+
+TEST(ComPortOpenClose, HandlerOrder) {
+    TRulesFixture f;
+    std::vector<std::string> seen;
+    f.port.OnBeforeOpen = [&](auto&) { seen.push_back("before open"); };
+    f.port.OnAfterOpen = [&](auto&) { seen.push_back("after open"); };
+    f.port.OnBeforeClose = [&](auto&) { seen.push_back("before close"); };
+    f.port.OnAfterClose = [&](auto&) { seen.push_back("after close"); };
+    f.port.OnCTSChange = [&](auto&, bool on) { seen.push_back(on ? "cts on" : "cts off"); };
+    f.port.Open();
+    f.port.Open();
+    f.port.Close();
+    f.port.Close();
+    EXPECT_EQ(seen, (std::vector<std::string>{"before open", "after open", "cts off", "cts off", "before close",
+                                              "after close"}));
+    EXPECT_EQ(f.log.Count("modem"), 1) << "lines read at open because a line handler is set";
+}
+
+TEST(ComPortOpenClose, ModemLinesNotReadWithoutListeners) {
+    TRulesFixture f;
+    f.log.FailWith["modem"] = ENOTTY;
+    EXPECT_NO_THROW(f.port.Open());
+    EXPECT_EQ(f.log.Count("modem"), 0);
+}
+
+TEST(ComPortOpenClose, DestroyListenersAreTold) {
+    int told = 0;
+    {
+        TComPort port;
+        port.AddDestroyListener(&told, [&] { ++told; });
+        port.AddDestroyListener(&told, [&] { told += 10; });  // same key replaces
+        int other = 0;
+        port.AddDestroyListener(&other, [&] { told += 100; });
+        port.RemoveDestroyListener(&other);
+    }
+    EXPECT_EQ(told, 10);
+}
+
+TEST(ComPortErrors, Messages) {
+    struct Case {
+        int code, win;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 2, "Unable to open com port (win error code: 2)"},
+        {1, -1, "Unable to open com port"},
+        {2, 5, "WriteFile function failed (win error code: 5)"},
+        {3, 5, "ReadFile function failed (win error code: 5)"},
+        {5, 22, "PurgeComm function failed (win error code: 22)"},
+        {7, 22, "SetCommState function failed (win error code: 22)"},
+        {8, 0, "SetCommTimeouts failed (win error code: 0)"},
+        {10, 9, "ClearCommError function failed (win error code: 9)"},
+        {11, 25, "GetCommModemStatus function failed (win error code: 25)"},
+        {14, -1, "Cannot set property while connected"},
+        {23, 2, "Registry error (win error code: 2)"},
+    };
+    for (const auto& c : cases) {
+        const EComPort e(c.code, c.win);
+        EXPECT_STREQ(e.what(), c.text);
+        EXPECT_EQ(e.Code, c.code);
+        EXPECT_EQ(e.WinCode, c.win);
+    }
+}
+
+TEST(ComPortBaudNames, BothDirections) {
+    struct Case {
+        const char* text;
+        TBaudRate rate;
+    };
+    const Case fromName[] = {{"38400", br38400}, {"custom", brCustom}, {"CUSTOM", brCustom}, {"", br9600},
+                             {"38400 ", br9600}, {"256000", br256000}, {"110", br110},       {"9601", br9600}};
+    for (const auto& c : fromName)
+        EXPECT_EQ(BaudRateFromName(c.text), c.rate) << '"' << c.text << '"';
+    const char* names[] = {"Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
+                           "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(BaudRateName(static_cast<TBaudRate>(i)), names[i]);
+        EXPECT_EQ(BaudRateFromName(names[i]), static_cast<TBaudRate>(i));
+    }
+}
+
+}  // namespace
+}  // namespace tamberline
