@@ -1,0 +1,290 @@
+// Event delivery over a pseudo-terminal: the test thread is the UI thread and runs a TPollLoop.
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "serial/comport.h"
+#include "serial/delivery.h"
+#include "support/poll_loop.h"
+#include "support/pty_pair.h"
+
+namespace tamberline {
+namespace {
+
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+// Binds delivery and the error box to a loop on this thread for the time of one test.
+struct TUiThread {
+    TPollLoop loop;
+    std::atomic<int> posted{0};
+    std::vector<std::string> errors;
+    TUiThread() {
+        SetUiPoster([this](std::function<void()> take) {
+            ++posted;
+            loop.Post(std::move(take));
+        });
+        SetApplicationErrorHandler([this](const std::exception& e) { errors.push_back(e.what()); });
+    }
+    ~TUiThread() {
+        SetUiPoster(nullptr);
+        SetApplicationErrorHandler(nullptr);
+    }
+};
+
+struct TDeliveryFixture {
+    TUiThread ui;  // outlives the port: Close may still hand over a report through it
+    TPtyPair pty;
+    TComPort port;
+    explicit TDeliveryFixture(bool open = true) {
+        port.SetPort(pty.SlavePath());
+        port.Timeouts().SetReadInterval(2);
+        port.Timeouts().SetWriteTotalMultiplier(0);
+        port.Timeouts().SetWriteTotalConstant(0);
+        port.SetSyncMethod(smWindowSync);
+        port.Events = ComEventBit(evRxChar);
+        if (open) port.Open();
+    }
+};
+
+// Process CPU time (user + system), ms.
+double CpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+TEST(ComThreadDelivery, BurstOfTenBytesArrivesCompletely) {
+    TDeliveryFixture f;
+    std::string received;
+    std::vector<int> counts;
+    std::thread::id handlerThread;
+    f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+        handlerThread = std::this_thread::get_id();
+        counts.push_back(count);
+        for (int i = 0; i < count; ++i) {
+            char c;
+            ASSERT_EQ(p.Read(&c, 1), 1);
+            received += c;
+        }
+    };
+    f.pty.Write("0123456789");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return received.size() == 10; }, 2s));
+    f.ui.loop.RunFor(50ms);
+    EXPECT_EQ(received, "0123456789");
+    ASSERT_FALSE(counts.empty());
+    for (int c : counts)
+        EXPECT_GT(c, 0) << "a delivery with nothing waiting calls nothing";
+    EXPECT_EQ(handlerThread, std::this_thread::get_id()) << "handlers run on the UI thread";
+}
+
+TEST(ComThreadDelivery, CountIsTakenWhenTheStepRuns) {
+    TDeliveryFixture f;
+    std::vector<int> counts;
+    f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+        counts.push_back(count);
+        std::string buf(static_cast<size_t>(count), '\0');
+        p.Read(buf.data(), count);
+    };
+    f.pty.Write("abc");
+    std::this_thread::sleep_for(50ms);  // the UI thread is busy; more bytes come meanwhile
+    f.pty.Write("defg");
+    std::this_thread::sleep_for(50ms);
+    f.ui.loop.RunFor(100ms);
+    ASSERT_FALSE(counts.empty());
+    EXPECT_EQ(counts.front(), 7);
+}
+
+TEST(ComThreadDelivery, NoEventsNoThreadNoHandler) {
+    TDeliveryFixture f(false);
+    f.port.Events = 0;
+    f.port.Open();
+    int calls = 0;
+    f.port.OnRxChar = [&](auto&, int) { ++calls; };
+    f.pty.Write("xyz");
+    f.ui.loop.RunFor(100ms);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(f.ui.posted, 0);
+    EXPECT_EQ(f.port.InputCount(), 3) << "the bytes wait for a direct Read";
+}
+
+TEST(ComThreadDelivery, HandlerErrorGoesToTheErrorBoxOnceAndDeliveryGoesOn) {
+    TDeliveryFixture f;
+    int calls = 0;
+    std::string got;
+    f.port.OnRxChar = [&](TCustomComPort& p, int) {
+        char c;
+        p.Read(&c, 1);
+        got += c;
+        if (++calls == 1) throw EComPort(3, 5);
+    };
+    f.pty.Write("a");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return calls == 1; }, 2s));
+    f.ui.loop.RunFor(50ms);
+    f.pty.Write("b");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return calls == 2; }, 2s));
+    EXPECT_EQ(got, "ab");
+    EXPECT_EQ(f.ui.errors, (std::vector<std::string>{"ReadFile function failed (win error code: 5)"}));
+}
+
+TEST(ComThreadDelivery, EventThreadIsReleasedWhenTheReportIsTaken) {
+    TDeliveryFixture f;
+    bool secondPostedDuringHandler = false;
+    int calls = 0;
+    f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+        std::string buf(static_cast<size_t>(count), '\0');
+        p.Read(buf.data(), count);
+        if (++calls != 1) return;
+        f.pty.Write("late");
+        const auto until = steady_clock::now() + 1s;
+        while (f.ui.posted < 2 && steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
+        secondPostedDuringHandler = f.ui.posted >= 2;
+    };
+    f.pty.Write("x");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return calls >= 2; }, 3s));
+    EXPECT_TRUE(secondPostedDuringHandler);
+}
+
+TEST(ComThreadDelivery, RxEventTimeIsWhenTheBytesWereSeen) {
+    TDeliveryFixture f;
+    TMonoTime seen{};
+    TMonoTime handled{};
+    f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+        handled = steady_clock::now();
+        seen = p.RxEventTime();
+        std::string buf(static_cast<size_t>(count), '\0');
+        p.Read(buf.data(), count);
+    };
+    const auto written = steady_clock::now();
+    f.pty.Write("t");
+    std::this_thread::sleep_for(100ms);  // the UI thread handles the report late
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return handled != TMonoTime{}; }, 2s));
+    EXPECT_GE(seen, written);
+    EXPECT_LT(seen - written, 50ms) << "stamped by the event thread, not by the late UI thread";
+    EXPECT_GE(handled - seen, 90ms);
+}
+
+TEST(ComThreadClose, ReturnsPromptlyWhileBytesKeepComingAndNothingRunsAfter) {
+    for (int round = 0; round < 50; ++round) {
+        TDeliveryFixture f;
+        std::atomic<bool> stop{false};
+        int callsAfterClose = 0;
+        bool closed = false;
+        f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+            if (closed) ++callsAfterClose;
+            std::string buf(static_cast<size_t>(count), '\0');
+            p.Read(buf.data(), count);
+        };
+        std::thread device([&] {
+            while (!stop) {
+                try {
+                    f.pty.Write("0123456789");
+                } catch (const std::exception&) {
+                    return;  // the queue is full once the port stops reading: fine for this test
+                }
+                std::this_thread::sleep_for(200us);
+            }
+        });
+        f.ui.loop.RunFor(milliseconds(5 + round % 7));
+        const auto t0 = steady_clock::now();
+        f.port.Close();
+        const auto took = steady_clock::now() - t0;
+        closed = true;
+        f.ui.loop.RunFor(20ms);  // reports posted before Close must not run now
+        stop = true;
+        device.join();
+        EXPECT_LT(took, 500ms) << "round " << round;
+        EXPECT_EQ(callsAfterClose, 0) << "round " << round;
+        EXPECT_FALSE(f.port.Connected());
+    }
+}
+
+TEST(ComThreadClose, CloseFromInsideTheHandler) {
+    TDeliveryFixture f;
+    int calls = 0;
+    f.port.OnRxChar = [&](TCustomComPort& p, int) {
+        ++calls;
+        p.Close();
+    };
+    f.pty.Write("a");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return calls == 1; }, 2s));
+    f.pty.Write("b");
+    f.ui.loop.RunFor(50ms);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(f.port.Connected());
+}
+
+TEST(ComThreadHangUp, DeviceGoneNoSpinningErrorsAsEComPort) {
+    TDeliveryFixture f;
+    int calls = 0;
+    f.port.OnRxChar = [&](auto&, int) { ++calls; };
+    f.pty.CloseMaster();
+    f.ui.loop.RunFor(100ms);
+    const double cpu0 = CpuMs();
+    const auto t0 = steady_clock::now();
+    f.ui.loop.RunFor(1000ms);
+    const double wallMs = duration<double, std::milli>(steady_clock::now() - t0).count();
+    const double share = (CpuMs() - cpu0) / wallMs;
+    RecordProperty("cpu_share_after_hangup", std::to_string(share));
+    EXPECT_LT(share, 0.05) << "CPU share after the hang-up";
+    EXPECT_TRUE(f.port.Connected());
+    char c;
+    EXPECT_THROW(f.port.Read(&c, 1), EComPort);
+    EXPECT_THROW(f.port.Write("x", 1), EComPort);
+    const auto c0 = steady_clock::now();
+    EXPECT_NO_THROW(f.port.Close());
+    EXPECT_LT(steady_clock::now() - c0, 500ms);
+    EXPECT_FALSE(f.port.Connected());
+}
+
+TEST(ComThreadHangUp, DestroyingAnOpenPortStopsTheThread) {
+    TUiThread ui;
+    for (int i = 0; i < 10; ++i) {
+        TPtyPair pty;
+        TComPort port;
+        port.SetPort(pty.SlavePath());
+        port.Events = ComEventBit(evRxChar);
+        port.SetSyncMethod(smWindowSync);
+        port.OnRxChar = [](auto&, int) {};
+        port.Open();
+        pty.Write("abc");
+        std::this_thread::sleep_for(5ms);
+    }
+    ui.loop.RunFor(20ms);  // takes posted for ports that no longer exist do nothing
+    SUCCEED();
+}
+
+TEST(ComThreadSyncMethods, EveryMethodDelivers) {
+    struct Case {
+        const char* name;
+        TSyncMethod method;
+        bool onUiThread;
+    };
+    for (const Case c :
+         {Case{"window", smWindowSync, true}, Case{"thread", smThreadSync, true}, Case{"none", smNone, false}}) {
+        TDeliveryFixture f(false);
+        f.port.SetSyncMethod(c.method);
+        std::atomic<int> calls{0};
+        std::atomic<bool> onUi{false};
+        const auto ui = std::this_thread::get_id();
+        f.port.OnRxChar = [&](TCustomComPort& p, int count) {
+            onUi = std::this_thread::get_id() == ui;
+            std::string buf(static_cast<size_t>(count), '\0');
+            p.Read(buf.data(), count);
+            ++calls;
+        };
+        f.port.Open();
+        f.pty.Write("q");
+        EXPECT_TRUE(f.ui.loop.RunUntil([&] { return calls > 0; }, 2s)) << c.name;
+        EXPECT_EQ(onUi.load(), c.onUiThread) << c.name;
+        f.port.Close();
+    }
+}
+
+}  // namespace
+}  // namespace tamberline
