@@ -1,0 +1,432 @@
+// The settings file: what reads give, what writes change (and only that), and how writes fail.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+
+#include "app/current_dir.h"
+#include "app/inifile.h"
+
+namespace tamberline {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TTempDir {
+  public:
+    TTempDir() {
+        std::string tmpl = ::testing::TempDir() + "/inifileXXXXXX";
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~TTempDir() {
+        chmod(path_.c_str(), 0755);
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& Path() const { return path_; }
+    std::string File() const { return path_ + "/Settings.INI"; }
+
+  private:
+    std::string path_;
+};
+
+void Put(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct TReadCase {
+    std::string Name, Text, Section, Key, Default, Expected;
+};
+
+TEST(IniFileRead, Strings) {
+    const std::string longValue(1500, 'v');
+    std::string cyr = "\xD0\x96";  // one two-byte character
+    std::vector<TReadCase> cases = {
+        {"plain", "[ComPortSettings]\nComPort=COM3\n", "ComPortSettings", "ComPort", "Com1", "COM3"},
+        {"missing section gives default", "[Other]\nComPort=COM3\n", "ComPortSettings", "ComPort", "Com1", "Com1"},
+        {"missing key gives default", "[ComPortSettings]\nBaudRate=9600\n", "ComPortSettings", "ComPort", "Com1",
+         "Com1"},
+        {"empty file", "", "ComPortSettings", "ComPort", "Com1", "Com1"},
+        {"section and key without case", "[COMPORTSETTINGS]\ncomport=COM3\n", "ComPortSettings", "ComPort", "", "COM3"},
+        {"blanks trimmed everywhere", "  [ Common Settings ]  \n\t Last Syncro \t=\t 01.02.2024 10:00 \t\n",
+         "Common Settings", "Last Syncro", "", "01.02.2024 10:00"},
+        {"empty value is not the default", "[S]\nK=\n", "S", "K", "def", ""},
+        {"one pair of quotes removed", "[S]\nK=\" a b \"\n", "S", "K", "", " a b "},
+        {"unmatched quote kept", "[S]\nK=\"abc\n", "S", "K", "", "\"abc"},
+        {"equals sign inside the value", "[S]\nK=a=b\n", "S", "K", "", "a=b"},
+        {"first of two keys", "[S]\nK=1\nK=2\n", "S", "K", "", "1"},
+        {"first of two sections", "[S]\nK=1\n[S]\nK=2\n", "S", "K", "", "1"},
+        {"only in the first of two sections", "[S]\nA=1\n[T]\nK=x\n[S]\nK=2\n", "S", "K", "d", "d"},
+        {"key of another section not taken", "[T]\nK=x\n[S]\nA=1\n", "S", "K", "d", "d"},
+        {"key before any section not taken", "K=x\n[S]\nA=1\n", "S", "K", "d", "d"},
+        {"commented key not taken", "[S]\n;K=x\n#K=y\n", "S", "K", "d", "d"},
+        {"CRLF line endings", "[S]\r\nK=v\r\n", "S", "K", "", "v"},
+        {"last line without line ending", "[S]\nK=v", "S", "K", "", "v"},
+        {"byte-order mark before the first section", "\xEF\xBB\xBF[S]\nK=v\n", "S", "K", "", "v"},
+        {"line without equals sign ignored", "[S]\nnonsense\nK=v\n", "S", "K", "", "v"},
+        {"unclosed section header is no section", "[S\nK=v\n", "S", "K", "d", "d"},
+        {"value cut at 1023 bytes", "[S]\nK=" + longValue + "\n", "S", "K", "", longValue.substr(0, 1023)},
+        {"cut never splits a character", "[S]\nK=" + std::string(1022, 'a') + cyr + "\n", "S", "K", "",
+         std::string(1022, 'a')},
+        {"Cyrillic value", "[S]\nK=" + cyr + cyr + "\n", "S", "K", "", cyr + cyr},
+    };
+    TTempDir dir;
+    for (const auto& c : cases) {
+        Put(dir.File(), c.Text);
+        EXPECT_EQ(TIniFile(dir.File()).ReadString(c.Section, c.Key, c.Default), c.Expected) << c.Name;
+    }
+    fs::remove(dir.File());
+    EXPECT_EQ(TIniFile(dir.File()).ReadString("S", "K", "none"), "none") << "missing file";
+    EXPECT_EQ(TIniFile(dir.Path() + "/no/such/dir/Settings.INI").ReadString("S", "K", "none"), "none");
+}
+
+struct TIntCase {
+    std::string Name;
+    std::optional<std::string> Stored;  // none: key absent
+    int32_t Default, Expected;
+};
+
+TEST(IniFileRead, Integers) {
+    std::vector<TIntCase> cases = {
+        {"absent", std::nullopt, 1, 1},
+        {"decimal", "6", 1, 6},
+        {"hex 0x0C", "0x0C", 1, 12},
+        {"hex capital X, mixed digits", "0X1f", 1, 31},
+        {"negative", "-5", 1, -5},
+        {"plus sign", "+7", 1, 7},
+        {"negative hex", "-0x10", 1, -16},
+        {"blanks around", "  42  ", 1, 42},
+        {"leading zeros", "007", 1, 7},
+        {"empty", "", 9, 9},
+        {"word", "abc", 9, 9},
+        {"trailing junk", "12abc", 9, 9},
+        {"inner blank", "1 2", 9, 9},
+        {"fraction", "1.5", 9, 9},
+        {"sign only", "-", 9, 9},
+        {"prefix only", "0x", 9, 9},
+        {"bad hex digit", "0xG", 9, 9},
+        {"two signs", "--1", 9, 9},
+        {"int32 max", "2147483647", 9, 2147483647},
+        {"int32 min", "-2147483648", 9, INT32_MIN},
+        {"above int32", "2147483648", 9, 9},
+        {"below int32", "-2147483649", 9, 9},
+        {"hex max", "0x7FFFFFFF", 9, 2147483647},
+        {"hex above int32", "0x80000000", 9, 9},
+        {"huge", "99999999999999999999999", 9, 9},
+    };
+    TTempDir dir;
+    for (const auto& c : cases) {
+        Put(dir.File(), c.Stored ? "[Common Settings]\nSyncroEveryHours=" + *c.Stored + "\n" : "[Common Settings]\n");
+        EXPECT_EQ(TIniFile(dir.File()).ReadInteger("Common Settings", "SyncroEveryHours", c.Default), c.Expected)
+            << c.Name;
+    }
+}
+
+struct TWrite {
+    std::string Section, Key, Value;
+};
+
+struct TWriteCase {
+    std::string Name;
+    std::optional<std::string> Before;  // none: no file yet
+    std::vector<TWrite> Writes;
+    std::string After;
+};
+
+TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
+    std::vector<TWriteCase> cases = {
+        {"new file", std::nullopt, {{"Common Settings", "SumWnt", "1"}}, "[Common Settings]\nSumWnt=1\n"},
+        {"two sections into a new file",
+         std::nullopt,
+         {{"ComPortSettings", "ComPort", "Com1"},
+          {"ComPortSettings", "BaudRate", "38400"},
+          {"Common Settings", "SumWnt", "0"}},
+         "[ComPortSettings]\nComPort=Com1\nBaudRate=38400\n[Common Settings]\nSumWnt=0\n"},
+        {"update in place, CRLF and comments kept",
+         "; port of the clock\r\n[ComPortSettings]\r\nComPort=COM1\r\nBaudRate=38400\r\n\r\n[Other]\r\nx = 1\r\n",
+         {{"ComPortSettings", "ComPort", "COM3"}},
+         "; port of the clock\r\n[ComPortSettings]\r\nComPort=COM3\r\nBaudRate=38400\r\n\r\n[Other]\r\nx = 1\r\n"},
+        {"original spelling and blanks of the key kept",
+         "[comportsettings]\ncomport = com1   \n",
+         {{"ComPortSettings", "ComPort", "COM3"}},
+         "[comportsettings]\ncomport = COM3\n"},
+        {"new key after the last key of its section",
+         "[A]\nx=1\n; about B\n\n[B]\ny=2\n",
+         {{"a", "z", "3"}},
+         "[A]\nx=1\nz=3\n; about B\n\n[B]\ny=2\n"},
+        {"new key into an empty section", "[A]\n[B]\ny=2\n", {{"A", "z", "3"}}, "[A]\nz=3\n[B]\ny=2\n"},
+        {"new key, CRLF file", "[A]\r\nx=1\r\n", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
+        {"new key after a last line without line ending", "[A]\r\nx=1", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
+        {"new section at the end", "[A]\nx=1\n", {{"B", "y", "2"}}, "[A]\nx=1\n[B]\ny=2\n"},
+        {"new section after a last line without ending",
+         "; only a comment",
+         {{"B", "y", "2"}},
+         "; only a comment\n[B]\ny=2\n"},
+        {"only the first of two keys changes", "[A]\nx=1\nx=2\n", {{"A", "X", "9"}}, "[A]\nx=9\nx=2\n"},
+        {"empty value filled", "[A]\nx=\ny=2\n", {{"A", "x", "5"}}, "[A]\nx=5\ny=2\n"},
+        {"value emptied", "[A]\nx=5\n", {{"A", "x", ""}}, "[A]\nx=\n"},
+        {"unrelated odd lines kept byte for byte",
+         "garbage line\n[A]\n  x=1\t\n[B\n",
+         {{"A", "x", "2"}},
+         "garbage line\n[A]\n  x=2\n[B\n"},
+    };
+    TTempDir dir;
+    for (const auto& c : cases) {
+        if (c.Before)
+            Put(dir.File(), *c.Before);
+        else
+            fs::remove(dir.File());
+        TIniFile ini(dir.File());
+        for (const auto& w : c.Writes)
+            ini.WriteString(w.Section, w.Key, w.Value);
+        EXPECT_EQ(Get(dir.File()), c.After) << c.Name;
+    }
+}
+
+TEST(IniFileWrite, ValuesReadBackAsWritten) {
+    struct TCase {
+        std::string Name, Value;
+    };
+    std::vector<TCase> cases = {
+        {"port", "COM3"},
+        {"date", "01.02.2024 10:00"},
+        {"Cyrillic", "\xD0\x96\xD0\x96"},
+        {"1023 bytes", std::string(1023, 'q')},
+        {"equals and semicolon", "a=b;c"},
+        {"empty", ""},
+    };
+    TTempDir dir;
+    TIniFile ini(dir.File());
+    for (const auto& c : cases) {
+        ini.WriteString("Common Settings", "Last Syncro", c.Value);
+        EXPECT_EQ(ini.ReadString("Common Settings", "Last Syncro", "d"), c.Value) << c.Name;
+    }
+    for (int32_t v : {0, 1, -1, 24, INT32_MAX, INT32_MIN}) {
+        ini.WriteInteger("Common Settings", "SyncroEveryHours", v);
+        EXPECT_EQ(ini.ReadInteger("Common Settings", "SyncroEveryHours", 77), v);
+    }
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"}) << "no temporary file left";
+}
+
+TEST(IniFileWrite, PermissionsAndLinksKept) {
+    TTempDir dir;
+    Put(dir.File(), "[A]\nx=1\n");
+    chmod(dir.File().c_str(), 0640);
+    TIniFile(dir.File()).WriteString("A", "x", "2");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    std::string target = dir.Path() + "/real.ini", link = dir.Path() + "/link.ini";
+    Put(target, "[A]\nx=1\n");
+    fs::create_symlink("real.ini", link);
+    TIniFile(link).WriteString("A", "x", "3");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Get(target), "[A]\nx=3\n");
+}
+
+// Runs `fn` in a child without root's powers, so permissions bind as they do for a user.
+int AsUnprivileged(const std::function<int()>& fn) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+        _exit(fn());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+struct TFailCase {
+    std::string Name;
+    std::function<std::string(const TTempDir&)> Setup;  // gives the path to write to
+    std::string ExpectedSuffix;                         // after "Unable to write to <path>"
+    TWrite Write{"A", "x", "2"};
+};
+
+TEST(IniFileWrite, FailuresReportedAndFileUntouched) {
+    const std::string original = "[A]\r\nx=1\r\n";
+    std::vector<TFailCase> cases = {
+        {"read-only file",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             chmod(d.File().c_str(), 0444);
+             return d.File();
+         },
+         ""},
+        {"missing directory", [](const TTempDir& d) { return d.Path() + "/missing/Settings.INI"; }, ""},
+        {"path is a directory",
+         [](const TTempDir& d) {
+             fs::create_directory(d.File());
+             return d.File();
+         },
+         ""},
+        {"line break in value",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": line break in value",
+         {"A", "x", "2\n[B]\ny=1"}},
+        {"equals sign in key",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": bad key name",
+         {"A", "x=y", "2"}},
+        {"empty key",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": bad key name",
+         {"A", "", "2"}},
+        {"comment as key",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": bad key name",
+         {"A", ";x", "2"}},
+        {"bracket in section",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": bad section name",
+         {"A]x", "x", "2"}},
+        {"empty section",
+         [&](const TTempDir& d) {
+             Put(d.File(), original);
+             return d.File();
+         },
+         ": bad section name",
+         {"", "x", "2"}},
+    };
+    for (const auto& c : cases) {
+        TTempDir dir;
+        std::string path = c.Setup(dir);
+        try {
+            TIniFile(path).WriteString(c.Write.Section, c.Write.Key, c.Write.Value);
+            ADD_FAILURE() << c.Name << ": no error";
+        } catch (const EIniFileError& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path + c.ExpectedSuffix) << c.Name;
+        }
+        if (fs::is_regular_file(dir.File())) {
+            EXPECT_EQ(Get(dir.File()), original) << c.Name;
+        }
+        chmod(dir.File().c_str(), 0644);
+        auto entries = Entries(dir.Path());
+        EXPECT_LE(entries.size(), 1u) << c.Name << ": temporary file left";
+    }
+}
+
+TEST(IniFileWrite, ReadOnlyDirectoryRefusedForUsers) {
+    TTempDir dir;
+    Put(dir.File(), "[A]\nx=1\n");
+    chmod(dir.File().c_str(), 0666);  // the file itself writable: only the directory forbids the change
+    chmod(dir.Path().c_str(), 0555);
+    std::string path = dir.File();
+    int rc = AsUnprivileged([&] {
+        try {
+            TIniFile(path).WriteString("A", "x", "2");
+            return 1;
+        } catch (const EIniFileError& e) {
+            return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
+        }
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(Get(dir.File()), "[A]\nx=1\n");
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"});
+}
+
+class TFixedDirectory : public TCurrentDirectory {
+  public:
+    explicit TFixedDirectory(std::string d) : d_(std::move(d)) {}
+    std::string Get() override { return d_; }
+
+  private:
+    std::string d_;
+};
+
+TEST(SettingsPath, JoinsDirectoryAndName) {
+    struct TCase {
+        std::string Dir, Expected;
+    };
+    for (const auto& c : std::vector<TCase>{{"/home/user", "/home/user/Settings.INI"}, {"/", "/Settings.INI"}}) {
+        TFixedDirectory d(c.Dir);
+        EXPECT_EQ(SettingsPath(d), c.Expected);
+    }
+}
+
+// Restores the working directory of the test process whatever happens.
+class TKeepCwd {
+  public:
+    TKeepCwd() : fd_(open(".", O_RDONLY | O_DIRECTORY)) {}
+    ~TKeepCwd() {
+        if (fchdir(fd_) != 0) std::abort();
+        close(fd_);
+    }
+
+  private:
+    int fd_;
+};
+
+TEST(SettingsPath, LongAndDeepDirectoriesWork) {
+    struct TCase {
+        std::string Name;
+        size_t Levels, NameLength;
+    };
+    std::vector<TCase> cases = {{"over 60 characters", 1, 80}, {"beyond the path limit", 24, 250}};
+    for (const auto& c : cases) {
+        TTempDir dir;
+        TKeepCwd keep;
+        ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+        for (size_t i = 0; i < c.Levels; ++i) {
+            std::string name(c.NameLength, static_cast<char>('a' + i % 26));
+            ASSERT_EQ(mkdir(name.c_str(), 0755), 0) << c.Name;
+            ASSERT_EQ(chdir(name.c_str()), 0) << c.Name;
+        }
+        TPosixCurrentDirectory cwd;
+        std::string path = SettingsPath(cwd);
+        EXPECT_GT(path.size(), dir.Path().size() + c.Levels * c.NameLength) << c.Name;
+        TIniFile ini(path);
+        ini.WriteString("ComPortSettings", "ComPort", "COM7");
+        ini.WriteInteger("Common Settings", "SumWnt", 1);
+        EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", "Com1"), "COM7") << c.Name;
+        EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", 0), 1) << c.Name;
+        EXPECT_EQ(Get("Settings.INI"), "[ComPortSettings]\nComPort=COM7\n[Common Settings]\nSumWnt=1\n") << c.Name;
+        // Climb out removing as we go: whole paths this long are beyond the usual file functions.
+        EXPECT_EQ(unlink("Settings.INI"), 0);
+        for (size_t i = c.Levels; i > 0; --i) {
+            ASSERT_EQ(chdir(".."), 0);
+            EXPECT_EQ(rmdir(std::string(c.NameLength, static_cast<char>('a' + (i - 1) % 26)).c_str()), 0) << c.Name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tamberline
