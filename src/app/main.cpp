@@ -1,4 +1,26 @@
-// Program entry; completed once the main window builds.
-int main() {
-    return 0;
+// Program entry: the application with its title and error box, the main window, then the
+// dialogs, then the message loop. No command-line options are read; Qt takes its own.
+#include <QSystemTrayIcon>
+#include <clocale>
+
+#include "app/current_dir.h"
+#include "clock/precise_timer.h"
+#include "clock/system_clock.h"
+#include "ui/application.h"
+#include "ui/form1.h"
+#include "ui/qt_delivery.h"
+
+int main(int argc, char** argv) {
+    using namespace tamberline;
+    std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
+    UseFineTimerSlack();
+    TApplication app(argc, argv);
+    BindQtDelivery();
+    TPosixSystemClock clock;
+    TPosixCurrentDirectory dir;
+    TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
+    QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    form1.CreateDialogs();
+    form1.show();
+    return app.exec();
 }

@@ -25,6 +25,7 @@ void TTrayIcon::Add() {
 }
 
 void TTrayIcon::Update(bool synchronised) {
+    ++updates_;
     icon_.setIcon(synchronised ? sync_ : noSync_);
     icon_.setToolTip(QString::fromUtf8(synchronised ? kTrayTipSync : kTrayTipNoSync));
 }

@@ -22,6 +22,7 @@ class TTrayIcon : public QObject {
     void Update(bool synchronised);
     void Remove();
     bool Added() const { return added_; }
+    int UpdateCount() const { return updates_; }  // state changes shown since start
 
     QSystemTrayIcon& Icon() { return icon_; }
     QMenu& Menu() { return menu_; }
@@ -42,6 +43,7 @@ class TTrayIcon : public QObject {
     QMenu menu_;
     QIcon noSync_, sync_;
     bool added_ = false;
+    int updates_ = 0;
 };
 
 }  // namespace tamberline

@@ -1,0 +1,38 @@
+// The main window's creation and close steps that hold decisions: the state after start-up, the
+// settings read at start and written at close, and the opening of the port. Plain C++ so that
+// tests drive them with a fake view and a pseudo-terminal.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/current_dir.h"
+#include "device/state.h"
+#include "device/view.h"
+#include "serial/comport.h"
+
+namespace tamberline {
+
+inline const char* const kSectionPort = "ComPortSettings";
+inline const char* const kSectionCommon = "Common Settings";
+
+struct TStartupContext {
+    TSharedState& State;
+    TMainView& View;
+    TCustomComPort& Port;
+    TCurrentDirectory& Dir;
+    std::function<std::string()> DateLine;      // " Пн: 01.02.2024" from the computer's clock
+    std::function<std::string(int)> ClockText;  // two digits
+};
+
+// Creation from the date line to the zone query: state defaults, clock and editor texts, the
+// settings, opening the port, PendingAction := zone query. An error ends the steps where it
+// happens and propagates; the caller shows it and leaves the tray icon out.
+void RunCreateSteps(TStartupContext& c);
+
+// Close: the port first (the event thread must stop before the window goes), then "ComPort",
+// "BaudRate" and "SumWnt" in one opening of the file. A write error propagates after the port is
+// already closed, so the program can still end.
+void RunCloseSteps(TSharedState& s, TCustomComPort& port, TCurrentDirectory& dir);
+
+}  // namespace tamberline

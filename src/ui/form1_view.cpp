@@ -1,0 +1,121 @@
+// TForm1 as the core's view: the texts, enabled states and pictures the plain C++ units ask for.
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "ui/form1.h"
+
+namespace tamberline {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QString Tooltip(const char* hint) {
+    return QString::fromUtf8(hint).replace('\r', '\n');
+}
+
+}  // namespace
+
+void TForm1::ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) {
+    lbHH->setText(Q(hh));
+    lbMM->setText(Q(mm));
+    lbSS->setText(Q(ss));
+}
+
+void TForm1::ApplyOperatingMode(bool sync) {
+    imSputYes->setVisible(sync);
+    imSputNo->setVisible(!sync);
+    lbSputnik->setText(
+        QString::fromUtf8(sync ? "Синхронизация от спутников есть." : "Синхронизации от спутников нет."));
+    for (QWidget* w : std::initializer_list<QWidget*>{edNewHH, sbNewHH, edNewMM, sbNewMM, edNewSS, sbNewSS, btNewTime,
+                                                      rbtTime, rbtSec})
+        w->setEnabled(!sync);
+    gbTimeSet->setToolTip(sync ? Tooltip(kHintTimeSet) : QString());
+    for (QWidget* w : std::initializer_list<QWidget*>{rdgSumWnt, rbWinter, rbSummer, edHours, edMinutes, sbHours,
+                                                      sbMinutes, btCorrect})
+        w->setEnabled(sync);
+    grbHours->setToolTip(sync ? QString() : Tooltip(kHintHours));
+    imTimeYes->setVisible(!sync);
+    imTimeNo->setVisible(sync);
+    if (sync) Zone->AfterOperatingMode();
+}
+
+void TForm1::UpdateTray(bool sync) {
+    Tray.Update(sync);
+}
+
+void TForm1::SetZoneHoursText(const std::string& text) {
+    edHours->setText(Q(text));
+}
+void TForm1::SetZoneMinutesText(const std::string& text) {
+    edMinutes->setText(Q(text));
+}
+
+void TForm1::SetZoneMinutesEnabled(bool on) {
+    edMinutes->setEnabled(on);
+    sbMinutes->setEnabled(on);
+}
+
+int TForm1::SumWntItem() const {
+    return SumWntButtons->checkedId();
+}
+
+void TForm1::SetSumWntItem(int index) {
+    // Selecting by program runs the group's handler like a user's choice; the handler itself
+    // tells the two apart by comparing with the accepted index.
+    if (QAbstractButton* b = SumWntButtons->button(index)) b->setChecked(true);
+}
+
+void TForm1::FocusCorrectButton() {
+    if (btCorrect->isEnabled()) btCorrect->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::SetNewHHText(const std::string& text) {
+    edNewHH->setText(Q(text));
+}
+void TForm1::SetNewMMText(const std::string& text) {
+    edNewMM->setText(Q(text));
+}
+void TForm1::SetNewSSText(const std::string& text) {
+    edNewSS->setText(Q(text));
+}
+
+bool TForm1::TimeModeSelected() const {
+    return rbtTime->isChecked();
+}
+
+void TForm1::SetTimeModeSelected(bool timeMode) {
+    (timeMode ? rbtTime : rbtSec)->setChecked(true);
+}
+
+void TForm1::SetNewTimeFieldsVisible(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{edNewHH, sbNewHH, lbNewHH, edNewMM, sbNewMM, lbNewMM})
+        w->setVisible(on);
+}
+
+void TForm1::SetNewSSReadOnly(bool on) {
+    edNewSS->setReadOnly(on);
+}
+
+void TForm1::SetStatusText(int panel, const std::string& text) {
+    (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(Q(text));
+}
+
+void TForm1::ShowInputError(const std::string& message) {
+    if (InputErrorBox) return InputErrorBox(message);
+    QMessageBox::critical(this, "Error", Q(message), QMessageBox::Ok);
+}
+
+bool TForm1::Confirm(const std::string& question) {
+    if (ConfirmBox) return ConfirmBox(question);
+    QMessageBox box(QMessageBox::Question, "Confirm", Q(question), QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton("&Yes", QMessageBox::YesRole);
+    box.addButton("&No", QMessageBox::NoRole);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+}  // namespace tamberline

@@ -1,0 +1,199 @@
+// Start-up reads the settings into the port, the state and the view, opens the port and queues
+// the zone query; close closes the port and then writes the settings.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/error_text.h"
+#include "app/inifile.h"
+#include "app/startup.h"
+#include "device/fake_main_view.h"
+#include "device/zone_editor.h"
+#include "support/pty_pair.h"
+
+namespace tamberline {
+namespace {
+
+class TStartupView : public test::TFakeMainView {
+  public:
+    std::string Status[2], Clock[3];
+    void SetStatusText(int panel, const std::string& t) override { Status[panel] = t; }
+    void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) override {
+        Clock[0] = hh, Clock[1] = mm, Clock[2] = ss;
+    }
+};
+
+class TFixedDir : public TCurrentDirectory {
+  public:
+    explicit TFixedDir(std::string d) : dir(std::move(d)) {}
+    std::string Get() override { return dir; }
+    std::string dir;
+};
+
+class StartupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tamberline-startup-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = std::make_unique<TFixedDir>(tmpl);
+        zone = std::make_unique<TZoneEditor>(state, view);
+        // The real radio group runs its handler on every selection, also the program's own.
+        view.OnSumWntSelectedByProgram = [this] { zone->rdgSumWntClick([this](uint8_t) { ++sumWntWrites; }); };
+    }
+    void TearDown() override { std::filesystem::remove_all(dir->dir); }
+
+    void WriteSettings(const std::string& text) { std::ofstream(dir->dir + "/Settings.INI") << text; }
+    TStartupContext Context() {
+        return {state,
+                view,
+                port,
+                *dir,
+                [] { return std::string(" Пт: 15.03.2024"); },
+                [](int v) { return std::string(v < 10 ? "0" : "") + std::to_string(v); }};
+    }
+
+    TSharedState state;
+    TStartupView view;
+    TComPort port;
+    std::unique_ptr<TFixedDir> dir;
+    std::unique_ptr<TZoneEditor> zone;
+    int sumWntWrites = 0;
+};
+
+struct TSettingsCase {
+    const char* name;
+    const char* ini;  // "<pty>" stands for the pseudo-terminal's path
+    std::string port;
+    TBaudRate baud;
+    uint8_t sumWnt, syncroHours;
+    std::string lastSyncro;
+};
+
+TEST_F(StartupTest, SettingsReachThePortTheStateAndTheView) {
+    TPtyPair pty;
+    const TSettingsCase cases[] = {
+        {"all keys",
+         "[ComPortSettings]\nComPort=<pty>\nBaudRate=115200\n[Common Settings]\nSumWnt=1\n"
+         "Last Syncro=01.02.2024 10:20\nSyncroEveryHours=6\n",
+         pty.SlavePath(), br115200, 1, 6, "01.02.2024 10:20"},
+        {"baud name not in the list", "[ComPortSettings]\nComPort=<pty>\nBaudRate=abc\n", pty.SlavePath(), br9600, 0, 1,
+         "еще не проводилась..."},
+        {"hexadecimal period", "[ComPortSettings]\nComPort=<pty>\n[Common Settings]\nSyncroEveryHours=0x0C\n",
+         pty.SlavePath(), br38400, 0, 12, "еще не проводилась..."},
+        {"winter/summer outside 0..1 reads as winter",
+         "[ComPortSettings]\nComPort=<pty>\n[Common Settings]\nSumWnt=5\n", pty.SlavePath(), br38400, 0, 1,
+         "еще не проводилась..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string ini = c.ini;
+        ini.replace(ini.find("<pty>"), 5, pty.SlavePath());
+        WriteSettings(ini);
+        state = {};
+        view = {};
+        view.OnSumWntSelectedByProgram = [this] { zone->rdgSumWntClick([this](uint8_t) { ++sumWntWrites; }); };
+        auto ctx = Context();
+        RunCreateSteps(ctx);
+        EXPECT_EQ(port.Port(), c.port);
+        EXPECT_EQ(port.BaudRate(), c.baud);
+        EXPECT_EQ(state.SumWntIndex, c.sumWnt);
+        EXPECT_EQ(view.SumWnt, c.sumWnt);
+        EXPECT_EQ(state.SyncroHours, c.syncroHours);
+        EXPECT_EQ(view.Status[1], " Последняя синхронизация времени на ПК: " + c.lastSyncro);
+        EXPECT_TRUE(view.Questions.empty()) << "the program's own selection must not ask";
+        EXPECT_EQ(sumWntWrites, 0);
+        EXPECT_TRUE(port.Connected());
+        EXPECT_EQ(state.PendingAction, paZoneQuery);
+        port.Close();
+    }
+}
+
+TEST_F(StartupTest, FreshStateAndTextsBeforeThePortOpens) {
+    state.ClockHH = 7, state.SputSync = 1, state.SputSyncShown = 1, state.NewHH = 9;
+    auto ctx = Context();
+    EXPECT_THROW(RunCreateSteps(ctx), EComPort);  // "Com1" is no device here
+    EXPECT_EQ(view.Status[0], " Пт: 15.03.2024");
+    EXPECT_EQ(view.Clock[0] + view.Clock[1] + view.Clock[2], "000000");
+    EXPECT_EQ(state.ClockHH, 0);
+    EXPECT_EQ(state.SputSync, 0);
+    EXPECT_EQ(state.SputSyncShown, 0);
+    EXPECT_EQ(state.FillNewTime, 1);
+    EXPECT_EQ(state.ZonePlus, 1);
+    EXPECT_EQ(state.NewHH, 0);
+    EXPECT_EQ(view.NewHH, "  0");
+    EXPECT_EQ(view.NewMM, "00");
+    EXPECT_EQ(view.NewSS, "00");
+    // Defaults of a first start.
+    EXPECT_EQ(port.Port(), "Com1");
+    EXPECT_EQ(port.BaudRate(), br38400);
+    EXPECT_EQ(state.SyncroHours, 1);
+    EXPECT_EQ(view.Status[1], " Последняя синхронизация времени на ПК: еще не проводилась...");
+}
+
+TEST_F(StartupTest, FailedOpenStopsBeforeTheZoneQuery) {
+    WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+    auto ctx = Context();
+    try {
+        RunCreateSteps(ctx);
+        FAIL() << "open must fail";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code, 1);
+        EXPECT_EQ(GeneralErrorText(e.what()), "Unable to open com port (win error code: 2)");
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(state.PendingAction, paNone);
+}
+
+TEST_F(StartupTest, CloseWritesPortBaudAndChoice) {
+    TPtyPair pty;
+    port.SetPort(pty.SlavePath());
+    port.SetBaudRate(br57600);
+    port.Open();
+    state.SumWntIndex = 1;
+    RunCloseSteps(state, port, *dir);
+    EXPECT_FALSE(port.Connected());
+    TIniFile ini(dir->dir + "/Settings.INI");
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), pty.SlavePath());
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), "57600");
+    EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", -1), 1);
+}
+
+TEST_F(StartupTest, CloseAfterFailedStartStillSavesTheChosenPort) {
+    port.SetPort("ttyUSB7");  // chosen in the port dialog while the port stayed closed
+    port.SetBaudRate(br19200);
+    RunCloseSteps(state, port, *dir);
+    TIniFile ini(dir->dir + "/Settings.INI");
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), "ttyUSB7");
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), "19200");
+}
+
+TEST_F(StartupTest, UnwritableSettingsAtCloseReportAfterThePortIsClosed) {
+    TPtyPair pty;
+    port.SetPort(pty.SlavePath());
+    port.Open();
+    TFixedDir gone(dir->dir + "/no/such/dir");
+    EXPECT_THROW(RunCloseSteps(state, port, gone), std::runtime_error);
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST(GeneralErrorTextTest, FullStopOnlyAfterCharactersSortingAfterIt) {
+    const struct {
+        const char *in, *out;
+    } cases[] = {
+        {"Unable to write to /x/Settings.INI", "Unable to write to /x/Settings.INI."},
+        {"Unable to open com port (win error code: 2)", "Unable to open com port (win error code: 2)"},
+        {"Синхронизации нет", "Синхронизации нет."},  // every byte of a Cyrillic letter sorts after '.'
+        {"Already ends.", "Already ends."},
+        {"Ends with !", "Ends with !"},
+        {"Ends with ?", "Ends with ?."},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GeneralErrorText(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace tamberline

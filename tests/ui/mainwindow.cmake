@@ -1,0 +1,5 @@
+# The real main window driven offscreen: start-up with and without a device, the modes, the tray,
+# the menus and close.
+tamberline_qtest(mainwindow_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/mainwindow_test.cpp
+  LIBS tamberline_ui tamberline_test_support)

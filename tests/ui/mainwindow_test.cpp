@@ -1,0 +1,297 @@
+// The main window as the user meets it: start-up without settings, with a port that cannot be
+// opened and against the simulated device; the two modes; the menus; the tray; close.
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "app/inifile.h"
+#include "support/pty_pair.h"
+#include "support/sim_process.h"
+#include "ui/error_box.h"
+#include "ui/form1.h"
+#include "ui/qt_delivery.h"
+
+namespace tamberline {
+
+namespace {
+
+// Friday, 15 March 2024, 12:00; never moves and never really sets anything.
+class TFakeClock : public TSystemClock {
+  public:
+    TLocalDateTime Now() override { return {2024, 3, 15, 12, 0, 0, 0, 5}; }
+    bool SetLocal(const TLocalDateTime& t) override {
+        Sets.push_back(t);
+        return true;
+    }
+    std::string WeekdayAbbrev(int) override { return "Пт"; }
+    std::string TimeSeparator() override { return ":"; }
+    std::vector<TLocalDateTime> Sets;
+};
+
+class TFixedDir : public TCurrentDirectory {
+  public:
+    std::string Get() override { return Dir; }
+    std::string Dir;
+};
+
+const QString kNoSync = QString::fromUtf8("Синхронизации от спутников нет.");
+const QString kSync = QString::fromUtf8("Синхронизация от спутников есть.");
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> tmp;
+    TFixedDir dir;
+    TFakeClock clock;
+    std::vector<std::string> boxes;
+
+    void WriteSettings(const std::string& text) { std::ofstream(dir.Dir + "/Settings.INI") << text; }
+    std::string Setting(const char* section, const char* key) {
+        return TIniFile(dir.Dir + "/Settings.INI").ReadString(section, key, "<none>");
+    }
+    std::unique_ptr<TForm1> Start(bool trayAvailable = true) {
+        auto form = std::make_unique<TForm1>(clock, dir, trayAvailable);
+        form->ConfirmBox = [](const std::string&) { return true; };
+        form->InputErrorBox = [this](const std::string& m) { boxes.push_back("input: " + m); };
+        return form;
+    }
+    // Waits for the simulator to report a received command, keeping the window's loop running.
+    std::optional<std::string> NextCommand(TSimProcess& sim, int waitMs) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < waitMs) {
+            if (auto line = sim.ReadLine(10); line && line->rfind("cmd", 0) == 0) return line;
+            QTest::qWait(20);
+        }
+        return std::nullopt;
+    }
+
+  private slots:
+    void initTestCase() {
+        BindQtDelivery();
+        InstallGeneralErrorHandler();
+        SetErrorBoxHook([this](const std::string& text) { boxes.push_back(text); });
+    }
+    void init() {
+        tmp = std::make_unique<QTemporaryDir>();
+        dir.Dir = tmp->path().toStdString();
+        boxes.clear();
+    }
+
+    void noSettingsFileGivesTheDefaults() {
+        auto form = Start();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCOMPARE(form->ComPort1.Port(), std::string("Com1"));
+        QCOMPARE(form->ComPort1.BaudRate(), br38400);
+        QCOMPARE(form->SumWntItem(), 0);
+        QCOMPARE(form->State.SumWntIndex, uint8_t(0));
+        QCOMPARE(form->State.SyncroHours, uint8_t(1));
+        QCOMPARE(form->StatusPanel1->text(),
+                 QString::fromUtf8(" Последняя синхронизация времени на ПК: еще не проводилась..."));
+        QCOMPARE(form->StatusPanel0->text(), QString::fromUtf8(" Пт: 15.03.2024"));
+        QCOMPARE(form->edNewHH->text(), QString("  0"));
+        QCOMPARE(form->edNewMM->text() + form->edNewSS->text(), QString("0000"));
+        QVERIFY(form->rbtTime->isChecked());
+        // The window as laid out: caption, fixed client area, no maximise button.
+        QCOMPARE(form->windowTitle(), QString::fromUtf8("Настройка времени"));
+        QCOMPARE(form->centralWidget()->width(), 459);
+        QCOMPARE(form->centralWidget()->height() + form->statusBar()->height(), 314);
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+    }
+
+    void unopenablePortLeavesTheWindowUpWithoutTray() {
+        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        auto form = Start();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        QTest::qWait(1300);  // more than a second: no tick may run without frames
+        QCOMPARE(boxes, std::vector<std::string>{"Unable to open com port (win error code: 2)"});
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->Tray.Added());
+        QCOMPARE(form->lbHH->text() + form->lbMM->text() + form->lbSS->text(), QString("000000"));
+        QCOMPARE(form->State.PendingAction, uint8_t(paNone));
+        QCOMPARE(form->State.HideOnActivate, uint8_t(0));
+        QCOMPARE(form->focusWidget(), form->btCorrect);
+        // With no icon to come back from, minimising must not hide the window.
+        form->setWindowState(Qt::WindowMinimized);
+        QTest::qWait(50);
+        QVERIFY(form->isVisible());
+    }
+
+    void operatingModeSetsEveryRowEachTime() {
+        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        auto form = Start();
+        QList<QWidget*> timeSet{form->edNewHH, form->sbNewHH,   form->edNewMM, form->sbNewMM, form->edNewSS,
+                                form->sbNewSS, form->btNewTime, form->rbtTime, form->rbtSec};
+        QList<QWidget*> hours{form->rdgSumWnt, form->edHours,   form->edMinutes,
+                              form->sbHours,   form->sbMinutes, form->btCorrect};
+        // Before the first frame: everything usable, no hints, the clock face in front.
+        for (QWidget* w : timeSet + hours)
+            QVERIFY2(w->isEnabled(), qPrintable(w->metaObject()->className()));
+        QVERIFY(form->grbHours->toolTip().isEmpty() && form->gbTimeSet->toolTip().isEmpty());
+        QVERIFY(form->imSputYes->isHidden() && !form->imSputNo->isHidden());
+        QVERIFY(!form->imTimeYes->isHidden());
+        QCOMPARE(form->lbSputnik->text(), kNoSync);
+
+        const struct { bool sync; } modes[] = {{true}, {false}, {true}};
+        for (const auto& m : modes) {
+            form->ApplyOperatingMode(m.sync);
+            QCOMPARE(form->imSputYes->isHidden(), !m.sync);
+            QCOMPARE(form->imSputNo->isHidden(), m.sync);
+            QCOMPARE(form->lbSputnik->text(), m.sync ? kSync : kNoSync);
+            for (QWidget* w : timeSet)
+                QCOMPARE(w->isEnabled(), !m.sync);
+            for (QWidget* w : hours)
+                QCOMPARE(w->isEnabled(), m.sync);
+            // The disabled group explains itself; the hint's carriage return shows as a line break.
+            QCOMPARE(form->gbTimeSet->toolTip(), m.sync ? QString::fromUtf8("Для ручной корректировки времени, прибор\n"
+                                                                            "  должен работать в автономном режиме.")
+                                                        : QString());
+            QCOMPARE(form->grbHours->toolTip().isEmpty(), m.sync);
+            QVERIFY(!form->grbHours->toolTip().contains('\r'));
+            QCOMPARE(form->imTimeYes->isHidden(), m.sync);
+            QCOMPARE(form->imTimeNo->isHidden(), !m.sync);
+        }
+        // The same mode again re-enables what was disabled meanwhile, but keeps +-12 h minutes locked.
+        form->btCorrect->setEnabled(false);
+        form->State.ZoneHours = 12;
+        form->ApplyOperatingMode(true);
+        QVERIFY(form->btCorrect->isEnabled());
+        QVERIFY(!form->edMinutes->isEnabled() && !form->sbMinutes->isEnabled());
+    }
+
+    void menuRequestsWorkInBothModes() {
+        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        auto form = Start();
+        const struct {
+            const char* name;
+            bool sync;
+            QAction* TForm1::*item;
+            uint8_t action;
+        } cases[] = {
+            {"send zone while autonomous", false, &TForm1::mnCtrlSet, paSendZone},
+            {"send time while synchronised", true, &TForm1::mnCtrlTime, paSendTime},
+            {"sync the PC", false, &TForm1::mnCtrlSyncro, paSyncNow},
+        };
+        for (const auto& c : cases) {
+            form->ApplyOperatingMode(c.sync);
+            form->State.PendingAction = paNone;
+            ((*form).*c.item)->trigger();
+            QVERIFY2(form->State.PendingAction == c.action, c.name);
+        }
+    }
+
+    void winterSummerSwitchIsWrittenAndErrorsReachTheBox() {
+        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n[Common Settings]\nSumWnt=1\n");
+        auto form = Start();
+        boxes.clear();
+        QVERIFY(form->rbSummer->isChecked());  // the saved choice, selected without a question
+        bool asked = false;
+        form->ConfirmBox = [&](const std::string& q) {
+            asked = true;
+            return q == "Перейти на зимнее время?";
+        };
+        form->rbWinter->click();
+        QVERIFY(asked);
+        QCOMPARE(Setting("Common Settings", "SumWnt"), std::string("0"));
+        QCOMPARE(form->State.PendingAction, uint8_t(paSyncNow));
+        // A file that cannot be written: the handler's error goes to the general box.
+        const std::string good = dir.Dir;
+        dir.Dir = good + "/gone";
+        form->ConfirmBox = [](const std::string&) { return true; };
+        form->rbSummer->click();
+        dir.Dir = good;
+        QCOMPARE(boxes.size(), size_t(1));
+        QVERIFY(boxes[0].rfind("Unable to write to " + good + "/gone", 0) == 0);
+        QVERIFY(boxes[0].back() == '.');
+    }
+
+    void simulatorDrivesClockModesAndTray() {
+        TSimProcess sim(TAMBERLINE_SIM, {"--tod", "13:45:10"});
+        WriteSettings("[ComPortSettings]\nComPort=" + sim.PtyPath() + "\nBaudRate=38400\n");
+        auto form = Start();
+        QSignalSpy closed(form.get(), &TForm1::Closed);
+        QVERIFY(boxes.empty());
+        QVERIFY(form->Tray.Added());
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Синхронизации от спутников нет."));
+        form->show();
+        form->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 3000);  // first activation hides to the tray
+
+        // The first tick fills the time editor from the device and sends the zone query.
+        auto first = NextCommand(sim, 4000);
+        QCOMPARE(first.value_or("none"), std::string("cmd E2 E4 0C 03 53"));  // the zone query
+        QCOMPARE(form->edNewHH->text(), QString("13"));
+        QCOMPARE(form->edNewMM->text(), QString("45"));
+        QCOMPARE(form->lbSputnik->text(), kSync);
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Синхронизация от спутников есть"));
+        QCOMPARE(form->Tray.UpdateCount(), 1);
+
+        sim.Command("sync off");
+        QTRY_COMPARE_WITH_TIMEOUT(form->lbSputnik->text(), kNoSync, 3000);
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Синхронизации от спутников нет."));
+        QVERIFY(form->btNewTime->isEnabled() && !form->btCorrect->isEnabled());
+        QTest::qWait(2200);  // more frames of the same state change nothing in the tray
+        QCOMPARE(form->Tray.UpdateCount(), 2);
+        sim.Command("sync on");
+        QTRY_COMPARE_WITH_TIMEOUT(form->lbSputnik->text(), kSync, 3000);
+        QCOMPARE(form->Tray.UpdateCount(), 3);
+        QVERIFY(form->lbHH->text() == "13" && form->lbMM->text() == "45");
+        QCOMPARE(form->StatusPanel0->text(), QString::fromUtf8(" Пт: 15.03.2024"));
+
+        // Close: port closed, then port, baud rate and the winter/summer choice written.
+        form->close();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!form->ComPort1.Connected());
+        QCOMPARE(Setting("ComPortSettings", "ComPort"), sim.PtyPath());
+        QCOMPARE(Setting("ComPortSettings", "BaudRate"), std::string("38400"));
+        QCOMPARE(Setting("Common Settings", "SumWnt"), std::string("0"));
+        QVERIFY(boxes.empty());
+    }
+
+    void trayHidesRestoresAndCloses() {
+        TPtyPair pty;
+        WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\nBaudRate=abc\n");
+        auto form = Start();
+        QSignalSpy closed(form.get(), &TForm1::Closed);
+        form->show();
+        form->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 3000);
+        // Only the first activation hides.
+        emit form->Tray.Icon().activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(form->isVisible());
+        QTest::qWait(100);
+        QVERIFY(form->isVisible());
+        form->setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 2000);
+        emit form->Tray.Icon().activated(QSystemTrayIcon::Trigger);  // a single click does nothing
+        QTest::qWait(50);
+        QVERIFY(!form->isVisible());
+        form->Tray.mnTrayRestore->trigger();
+        QVERIFY(form->isVisible() && !form->isMinimized());
+
+        const QList<QAction*> items = form->Tray.Menu().actions();
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[0]->text(), QString::fromUtf8("Открыть программу"));
+        QVERIFY(items[1]->isSeparator());
+        QCOMPARE(items[2]->text(), QString::fromUtf8("Закрыть программу"));
+        QCOMPARE(TTrayIcon::MenuPosition(QPoint(500, 400)), QPoint(360, 390));
+
+        form->Tray.mnTrayExit->trigger();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(Setting("ComPortSettings", "BaudRate"), std::string("9600"));  // unknown name opened at 9600
+    }
+};
+
+}  // namespace tamberline
+
+QTEST_MAIN(tamberline::MainWindowTest)
+#include "mainwindow_test.moc"
