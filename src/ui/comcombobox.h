@@ -13,6 +13,8 @@ class TComComboBox : public QComboBox {
   public:
     explicit TComComboBox(QWidget* parent = nullptr);
 
+    // Source of the port names for cpPort (the machine's list unless replaced).
+    void SetPortLister(std::function<void(std::vector<std::string>&)> lister) { Select.PortLister = std::move(lister); }
     void SetComProperty(TComProperty p) { Select.SetComProperty(p); }  // port list may throw EComPort 23
     TComProperty ComProperty() const { return Select.ComProperty(); }
     void SetComPort(TCustomComPort* port) { Select.SetComPort(port); }

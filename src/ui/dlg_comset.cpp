@@ -4,11 +4,15 @@
 #include <QListView>
 #include <QPushButton>
 
+#include "serial/portlist.h"
 #include "ui/dialog_actions.h"
 
 namespace tamberline {
 
-TDlgComSet::TDlgComSet(TCustomComPort& port, QWidget* parent) : QDialog(parent) {
+TDlgComSet::TDlgComSet(TCustomComPort& port, QWidget* parent) : TDlgComSet(port, ListPortNames, parent) {}
+
+TDlgComSet::TDlgComSet(TCustomComPort& port, std::function<void(std::vector<std::string>&)> portLister, QWidget* parent)
+    : QDialog(parent) {
     SetupDialogFrame(*this, "Настройка COM порта", 210, 114);
 
     Label1 = new QLabel(QStringLiteral("Порт"), this);
@@ -32,6 +36,7 @@ TDlgComSet::TDlgComSet(TCustomComPort& port, QWidget* parent) : QDialog(parent) 
     setTabOrder(ComComboBox2, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
 
+    ComComboBox1->SetPortLister(std::move(portLister));
     try {
         ComComboBox1->SetComProperty(cpPort);
     } catch (const EComPort& e) {

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "serial/comport.h"
 #include "ui/comcombobox.h"
@@ -20,6 +23,9 @@ class TDlgComSet : public QDialog {
     // A port list that cannot be read does not stop the dialog from being built: the port box
     // stays empty and the error is kept in PortListError() for the creator to report once.
     TDlgComSet(TCustomComPort& port, QWidget* parent = nullptr);
+    // Same, with the device names taken from `portLister` instead of the machine's list.
+    TDlgComSet(TCustomComPort& port, std::function<void(std::vector<std::string>&)> portLister,
+               QWidget* parent = nullptr);
 
     const EComPort* PortListError() const { return portListError ? &*portListError : nullptr; }
 

@@ -1,0 +1,2 @@
+tamberline_qtest(dialogs_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_test.cpp
+                 LIBS tamberline_ui tamberline_test_support)
