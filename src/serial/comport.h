@@ -103,6 +103,17 @@ class TComBackend;
 class TComThread;
 struct TDeliverySlot;
 
+// The port a settings object belongs to. A copy of a settings object is a detached value: it must not
+// re-apply anything to the original's port, so copying never carries the owner along.
+struct TComOwnerRef {
+    TCustomComPort* Port = nullptr;
+    TComOwnerRef(TCustomComPort* p = nullptr) : Port(p) {}
+    TComOwnerRef(const TComOwnerRef&) {}
+    TComOwnerRef& operator=(const TComOwnerRef&) { return *this; }
+    TCustomComPort* operator->() const { return Port; }
+    explicit operator bool() const { return Port != nullptr; }
+};
+
 // Parity settings; every changing setter re-applies the line settings of an open port.
 class TComParity {
   public:
@@ -120,7 +131,7 @@ class TComParity {
 
   private:
     void Changed();
-    TCustomComPort* owner_;
+    TComOwnerRef owner_;
     TParityBits bits_ = prNone;
     bool check_ = false;
     bool replace_ = false;
@@ -158,7 +169,7 @@ class TComFlowControl {
 
   private:
     void Changed();
-    TCustomComPort* owner_;
+    TComOwnerRef owner_;
     bool outCTSFlow_ = false, outDSRFlow_ = false;
     TDTRFlowControl controlDTR_ = dtrDisable;
     TRTSFlowControl controlRTS_ = rtsDisable;
@@ -186,7 +197,7 @@ class TComTimeouts {
 
   private:
     void Set(int32_t TCommTimeouts::*field, int32_t v);
-    TCustomComPort* owner_;
+    TComOwnerRef owner_;
     TCommTimeouts t_{-1, 0, 0, 100, 1000};
 };
 
@@ -202,7 +213,7 @@ class TComBuffer {
     void SetOutputSize(int32_t v);
 
   private:
-    TCustomComPort* owner_;
+    TComOwnerRef owner_;
     int32_t inputSize_ = 1024, outputSize_ = 1024;
 };
 

@@ -175,6 +175,26 @@ TEST(ComPortSetters, WhichGroupReachesAnOpenPort) {
     }
 }
 
+TEST(ComPortSetters, CopiedSettingsAreDetachedValues) {
+    TRulesFixture f;
+    f.OpenFresh();
+    TComParity parity = f.port.Parity();
+    TComFlowControl flow = f.port.FlowControl();
+    TComTimeouts timeouts = f.port.Timeouts();
+    TComBuffer buffer = f.port.Buffer();
+    parity.SetBits(prOdd);
+    flow.SetFlowControl(fcHardware);
+    timeouts.SetReadInterval(5);
+    buffer.SetInputSize(64);
+    EXPECT_TRUE(f.log.Calls.empty()) << "a copy reached the port's driver";
+    EXPECT_EQ(f.port.Parity().Bits(), prNone);
+    f.port.SetParity(parity);
+    f.port.SetFlowControl(flow);
+    EXPECT_EQ(f.port.Parity().Bits(), prOdd);
+    EXPECT_EQ(f.port.FlowControl().FlowControl(), fcHardware);
+    EXPECT_EQ(f.log.Calls, (std::vector<std::string>{"line", "line"}));
+}
+
 TEST(ComPortSetters, ClosedPortOnlyStores) {
     TRulesFixture f;
     f.port.SetBaudRate(br115200);

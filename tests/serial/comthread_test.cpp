@@ -242,6 +242,21 @@ TEST(ComThreadHangUp, DeviceGoneNoSpinningErrorsAsEComPort) {
     EXPECT_FALSE(f.port.Connected());
 }
 
+TEST(ComThreadHangUp, UnreadBytesDoNotKeepTheThreadsBusy) {
+    // One report per arrival: bytes left in the queue must not be reported again and again.
+    TDeliveryFixture f;
+    int calls = 0;
+    f.port.OnRxChar = [&](auto&, int) { ++calls; };
+    f.pty.Write("abcde");
+    f.ui.loop.RunFor(50ms);
+    const double cpu0 = CpuMs();
+    f.ui.loop.RunFor(500ms);
+    EXPECT_LT(CpuMs() - cpu0, 25.0) << "ms of CPU in 500 ms";
+    EXPECT_LE(calls, 2);
+    EXPECT_GE(calls, 1);
+    EXPECT_EQ(f.port.InputCount(), 5);
+}
+
 TEST(ComThreadHangUp, DestroyingAnOpenPortStopsTheThread) {
     TUiThread ui;
     for (int i = 0; i < 10; ++i) {
