@@ -47,7 +47,9 @@ TEST(PortList, DevicesFromTheTree) {
     };
     const Case cases[] = {
         {"empty machine", {}, {}},
-        {"virtual consoles and ptmx have no device", {{"tty0", false, -1}, {"tty1", false, -1}, {"ptmx", false, -1}}, {}},
+        {"virtual consoles and ptmx have no device",
+         {{"tty0", false, -1}, {"tty1", false, -1}, {"ptmx", false, -1}},
+         {}},
         {"usb adapters listed",
          {{"ttyUSB0", true, -1}, {"ttyACM0", true, -1}, {"tty5", false, -1}},
          {"/dev/ttyACM0", "/dev/ttyUSB0"}},
@@ -61,7 +63,8 @@ TEST(PortList, DevicesFromTheTree) {
     for (const auto& c : cases) {
         TFakeTtyClass tree;
         fs::create_directories(tree.ClassDir());
-        for (const auto& e : c.entries) tree.Add(e.name, e.device, e.type);
+        for (const auto& e : c.entries)
+            tree.Add(e.name, e.device, e.type);
         std::vector<std::string> got{"stale"};
         ListTtyPorts(tree.ClassDir(), "/dev", got);
         EXPECT_EQ(got, c.want) << c.name;
@@ -88,16 +91,22 @@ TEST(PortList, NameOrder) {
         bool less;
     };
     const Case cases[] = {
-        {"COM10", "COM2", true}, {"com1", "COM10", true}, {"COM1", "com1", false}, {"com1", "COM1", false},
-        {"/dev/ttyACM0", "/dev/ttyS0", true}, {"", "a", true},
+        {"COM10", "COM2", true},
+        {"com1", "COM10", true},
+        {"COM1", "com1", false},
+        {"com1", "COM1", false},
+        {"/dev/ttyACM0", "/dev/ttyS0", true},
+        {"", "a", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(PortNameLess(c.a, c.b), c.less) << c.a << " < " << c.b;
+    for (const auto& c : cases)
+        EXPECT_EQ(PortNameLess(c.a, c.b), c.less) << c.a << " < " << c.b;
 }
 
 TEST(PortList, MachineListOpensAsNamed) {
     std::vector<std::string> names;
     ASSERT_NO_THROW(ListPortNames(names));
-    for (const auto& n : names) EXPECT_EQ(n.rfind("/dev/", 0), 0u) << n;
+    for (const auto& n : names)
+        EXPECT_EQ(n.rfind("/dev/", 0), 0u) << n;
 }
 
 }  // namespace
