@@ -44,7 +44,11 @@ void SetupDialogFrame(QDialog& dlg, const char* caption, int clientWidth, int cl
     dlg.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dlg.setFixedSize(clientWidth, clientHeight);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // The small Windows dialog face where present, otherwise a face of the same widths, so that
+    // the texts fit the fixed layouts.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     dlg.setFont(font);

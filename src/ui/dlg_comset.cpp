@@ -1,7 +1,6 @@
 #include "ui/dlg_comset.h"
 
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
 
 #include "serial/portlist.h"
@@ -13,23 +12,24 @@ TDlgComSet::TDlgComSet(TCustomComPort& port, QWidget* parent) : TDlgComSet(port,
 
 TDlgComSet::TDlgComSet(TCustomComPort& port, std::function<void(std::vector<std::string>&)> portLister, QWidget* parent)
     : QDialog(parent) {
-    SetupDialogFrame(*this, "Настройка COM порта", 210, 114);
+    // Wider than the classic 210 px: device paths such as /dev/ttyUSB0 must fit the closed box.
+    SetupDialogFrame(*this, "Настройка COM порта", 250, 114);
 
     Label1 = new QLabel(QStringLiteral("Порт"), this);
     Label1->move(16, 12);
     Label1->adjustSize();
     ComComboBox1 = new TComComboBox(this);
-    ComComboBox1->setGeometry(120, 8, 73, 21);
+    ComComboBox1->setGeometry(120, 8, 113, 21);
     Label2 = new QLabel(QStringLiteral("Скорость (бит/с)"), this);
     Label2->move(16, 44);
     Label2->adjustSize();
     ComComboBox2 = new TComComboBox(this);
-    ComComboBox2->setGeometry(120, 40, 73, 21);
+    ComComboBox2->setGeometry(120, 40, 113, 21);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setGeometry(20, 78, 75, 25);
+    OKBtn->setGeometry(36, 78, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setGeometry(116, 78, 75, 25);
+    CancelBtn->setGeometry(140, 78, 75, 25);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     setTabOrder(ComComboBox1, ComComboBox2);
@@ -42,8 +42,6 @@ TDlgComSet::TDlgComSet(TCustomComPort& port, std::function<void(std::vector<std:
     } catch (const EComPort& e) {
         portListError = e;
     }
-    // Device paths are longer than the closed box is wide; the open list shows them whole.
-    ComComboBox1->view()->setMinimumWidth(140);
     if (ComComboBox1->count() > 0) ComComboBox1->SetItemIndex(0);
     ComComboBox2->SetComProperty(cpBaudRate);
     ComComboBox2->SetItemIndex(br38400);

@@ -142,7 +142,7 @@ void DialogsTest::frames() {
         QDialog* d;
         QSize size;
         const char* title;
-    } rows[] = {{&com, {210, 114}, "Настройка COM порта"},
+    } rows[] = {{&com, {250, 114}, "Настройка COM порта"},
                 {&corr, {186, 128}, "Корректировка"},
                 {&sync, {225, 145}, "Синхронизация ПК"}};
     for (const Row& r : rows) {
