@@ -256,7 +256,11 @@ int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
     int got = 0;
     const int e = backend_->Read(buf, count, giveUpMs, got);
     if (e != 0) throw EComPort(3, e);
-    InputCount();  // the queue status is asked once after every read, as the driver contract has it
+    // The queue status is asked once after every read. When bytes were read, a failure here (typically
+    // the device hanging up just after) must not throw them away: the next call reports it.
+    int waiting = 0;
+    const int statusError = backend_->InputCount(waiting);
+    if (statusError != 0 && got == 0) throw EComPort(10, statusError);
     return got;
 }
 

@@ -268,6 +268,21 @@ TEST(ComPortIo, HungUpDeviceRaisesInsteadOfBlocking) {
     }
 }
 
+TEST(ComPortIo, BytesTakenBeforeAHangUpAreNotLost) {
+    TPtyPort p(0);  // no interval: the read waits for all four bytes
+    std::thread device([&] {
+        p.pty.Write("ab");
+        std::this_thread::sleep_for(100ms);
+        p.pty.CloseMaster();
+    });
+    char buf[4] = {};
+    int n = -1;
+    EXPECT_NO_THROW(n = p.port.Read(buf, 4));
+    device.join();
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(std::max(n, 0))), "ab");
+    EXPECT_THROW(p.port.Read(buf, 4), EComPort) << "the next read reports the hang-up";
+}
+
 TEST(ComPortIo, HangUpDuringAWaitingRead) {
     TPtyPort p;
     std::thread device([&] {
