@@ -22,5 +22,6 @@ int main(int argc, char** argv) {
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit, Qt::QueuedConnection);
     form1.CreateDialogs();
     form1.show();
+    form1.activateWindow();  // the first activation hides the program to the tray
     return app.exec();
 }

@@ -65,7 +65,10 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     QFont regular = font();
+    // The layout was drawn for a narrow 11 px sans; take the closest face this system has.
+    regular.setFamilies({"MS Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans", "DejaVu Sans"});
     regular.setPixelSize(11);
+    regular.setBold(false);  // stated, not inherited, so the bold group captions do not reach the contents
     setFont(regular);
 
     auto* client = new QWidget(this);
@@ -75,6 +78,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     BuildTimeSetGroup(client);
     for (QGroupBox* g : {gbDevice, grbHours, gbTimeSet})
         RegularChildren(g, regular);
+    PlaceDeviceState();
     BuildStatusBar();
     BuildMenus();
     SetTabOrder();
@@ -95,27 +99,39 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
 
 void TForm1::BuildDeviceGroup(QWidget* client) {
     gbDevice = MakeGroup(client, "  Состояние прибора  ", QRect(8, 8, 441, 65));
-    QFont digits = font();
-    digits.setPixelSize(32);
-    digits.setBold(true);
-    QPalette blue;
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    // The digits sit side by side from the left edge; the font decides the widths.
-    int x = 16;
-    for (QLabel** l : {&lbHH, &lbPnt1, &lbMM, &lbPnt2, &lbSS}) {
+    for (QLabel** l : {&lbHH, &lbPnt1, &lbMM, &lbPnt2, &lbSS})
         *l = new QLabel(l == &lbPnt1 || l == &lbPnt2 ? "." : "00", gbDevice);
-        (*l)->setFont(digits);
-        (*l)->setPalette(blue);
-        (*l)->adjustSize();
-        (*l)->move(x, 18);
-        x += (*l)->width();
-    }
     const qreal dpr = devicePixelRatioF();
     imSputYes = MakePicture(gbDevice, SkyPicture(true, dpr), 208, 20);
     imSputNo = MakePicture(gbDevice, SkyPicture(false, dpr), 208, 20);
     imSputYes->hide();
     lbSputnik = MakeLabel(gbDevice, "Синхронизации от спутников нет.", 258, 30);
-    lbSputnik->resize(175, lbSputnik->height());
+}
+
+// After the group's contents got the regular font: the clock's own big blue digits, and room
+// for the longer of the two state texts within the group.
+void TForm1::PlaceDeviceState() {
+    QFont digits = font();
+    digits.setPixelSize(32);
+    digits.setBold(true);
+    QPalette blue = lbHH->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    int x = 16;  // the digits sit side by side from the left edge; the font decides the widths
+    for (QLabel* l : {lbHH, lbPnt1, lbMM, lbPnt2, lbSS}) {
+        l->setFont(digits);
+        l->setPalette(blue);
+        l->setFixedSize(QFontMetrics(digits).horizontalAdvance(l->text()) + 2, QFontMetrics(digits).height());
+        l->move(x, 16);
+        x += l->width();
+    }
+    const QFontMetrics fm(lbSputnik->font());
+    const int textWidth = std::max(fm.horizontalAdvance(QString::fromUtf8("Синхронизации от спутников нет.")),
+                                   fm.horizontalAdvance(QString::fromUtf8("Синхронизация от спутников есть."))) +
+                          4;
+    const int textX = std::max(x + 50, std::min(258, gbDevice->width() - 8 - textWidth));
+    lbSputnik->setGeometry(textX, 30, textWidth, fm.height());
+    imSputYes->move(textX - 50, 20);
+    imSputNo->move(textX - 50, 20);
 }
 
 void TForm1::BuildHoursGroup(QWidget* client) {

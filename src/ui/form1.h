@@ -114,6 +114,7 @@ class TForm1 : public QMainWindow, public TMainView {
 
   private:
     void BuildDeviceGroup(QWidget* client);
+    void PlaceDeviceState();
     void BuildHoursGroup(QWidget* client);
     void BuildTimeSetGroup(QWidget* client);
     void BuildStatusBar();

@@ -101,7 +101,10 @@ void TForm1::SetNewSSReadOnly(bool on) {
 }
 
 void TForm1::SetStatusText(int panel, const std::string& text) {
-    (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(Q(text));
+    QLabel* l = panel == 0 ? StatusPanel0 : StatusPanel1;
+    l->setText(Q(text));
+    // The date panel is 90 px wide in the layout; a longer weekday name must not be cut off.
+    if (panel == 0) l->setFixedWidth(std::max(90, l->fontMetrics().horizontalAdvance(l->text()) + 6));
 }
 
 void TForm1::ShowInputError(const std::string& message) {

@@ -18,7 +18,9 @@ QPixmap Canvas(int w, int h, qreal dpr) {
 }
 
 // Sky in a 32-unit square; the painter is already scaled to the target size.
-void PaintSky(QPainter& p) {
+void PaintSky(QPainter& p, int size) {
+    // Stars stay at least about a pixel wide on the small tray sizes, or they fade away.
+    const qreal minRadius = 0.6 * 32.0 / size;
     QLinearGradient sky(0, 0, 0, 32);
     sky.setColorAt(0, QColor(4, 12, 52));
     sky.setColorAt(1, QColor(16, 40, 110));
@@ -30,7 +32,8 @@ void PaintSky(QPainter& p) {
     p.setPen(Qt::NoPen);
     for (const auto& s : stars) {
         p.setBrush(QColor(255, 255, 220, 235));
-        p.drawEllipse(QPointF(s[0], s[1]), s[2], s[2]);
+        const qreal r = std::max<qreal>(s[2], minRadius);
+        p.drawEllipse(QPointF(s[0], s[1]), r, r);
     }
     // Two brighter stars with a cross glint.
     p.setPen(QPen(QColor(255, 255, 230, 200), 0.35));
@@ -81,7 +84,7 @@ void PaintSatellite(QPainter& p) {
 void PaintSkySquare(QPainter& p, int size, bool withSatellite) {
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
-    PaintSky(p);
+    PaintSky(p, size);
     if (withSatellite) PaintSatellite(p);
 }
 

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Footprint of the running program against the simulator: time from process start to hidden in
+# the tray (10 starts), resident memory, and CPU over 60 s with a frame arriving every second.
+# Usage: bench/footprint.sh [build-dir] [seconds]   (default: build, 60). Prints figures only.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+seconds=${2:-60}
+app=$build/src/ui/tamberline
+sim=$build/tools/sim/tamberline-sim
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  Xvfb :97 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=:97
+  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X97 ] && break; sleep 0.1; done
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 0.5
+fi
+
+mkfifo "$work/sim.in"
+"$sim" <"$work/sim.in" >"$work/sim.out" 2>&1 &
+pids+=($!)
+exec 7>"$work/sim.in"  # keeps the simulator's stdin open
+for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+pty=$(head -1 "$work/sim.out")
+printf '[ComPortSettings]\nComPort=%s\nBaudRate=38400\n' "$pty" >"$work/Settings.INI"
+
+# Start to tray: the launch instant from bash, the hiding instant from the program's probe (both
+# wall clock, µs).
+starts=()
+for run in $(seq 10); do
+  t0=${EPOCHREALTIME/./}
+  (cd "$work" && TAMBERLINE_STARTUP_PROBE=1 exec "$app" 2>"$work/probe.$run") &
+  pid=$!
+  for _ in $(seq 300); do grep -q hidden-to-tray "$work/probe.$run" 2>/dev/null && break; sleep 0.01; done
+  t1=$(awk '/hidden-to-tray/ {print $3}' "$work/probe.$run")
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  [ -n "$t1" ] && starts+=($(((t1 - t0) / 1000)))
+done
+sorted=$(printf '%s\n' "${starts[@]}" | sort -n)
+n=${#starts[@]}
+echo "start to tray (ms, $n runs): p50 $(echo "$sorted" | sed -n "$(((n + 1) / 2))p")" \
+  "p99/max $(echo "$sorted" | tail -1)"
+
+# Steady state: frames arrive every second, the tick runs every second.
+(cd "$work" && exec "$app" 2>/dev/null) &
+pid=$!
+pids+=("$pid")
+sleep 5
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+c0=$(ticks "$pid")
+sleep "$seconds"
+c1=$(ticks "$pid")
+hz=$(getconf CLK_TCK)
+rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
+hwm=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
+echo "resident memory: VmRSS $((rss / 1024)) MB ($rss kB), peak VmHWM $((hwm / 1024)) MB"
+awk -v d=$((c1 - c0)) -v hz="$hz" -v s="$seconds" \
+  'BEGIN { printf "CPU over %d s: %d ticks = %.3f %% of one core\n", s, d, 100 * d / hz / s }'

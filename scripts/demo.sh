@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds Tamberline and runs it against the device simulator on a pseudo-terminal. Closing the
+# program stops the simulator. Without a display it starts a virtual one (Xvfb) with a tray host.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+. scripts/deps.sh
+tamberline_install_deps
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target tamberline tamberline-sim
+
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "No display: starting a virtual one (Xvfb :99) with a tray host (trayer)."
+  echo "Look at it with: DISPLAY=:99 import -window root /tmp/tamberline.png"
+  Xvfb :99 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=:99
+  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X99 ] && break; sleep 0.1; done
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
+    --transparent false --tint 0x303030 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 0.5
+fi
+
+# The simulator prints its pseudo-terminal first; the rest of its output is the commands it got.
+coproc SIM { exec "$root/build/tools/sim/tamberline-sim"; }
+pids+=("$SIM_PID")
+read -r pty <&"${SIM[0]}"
+echo "Simulated clock device on $pty"
+
+mkdir -p demo
+printf '[ComPortSettings]\nComPort=%s\nBaudRate=38400\n' "$pty" >demo/Settings.INI
+echo "Tamberline starts in the tray: double-click its icon (or right-click, \"Открыть программу\")."
+(cd demo && "$root/build/src/ui/tamberline")
