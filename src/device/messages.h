@@ -1,0 +1,51 @@
+// Turning the device's message frames into the program's state: time frames set the clock, the
+// synchronisation state and arm the second tick; zone frames set the zone editor's values.
+#pragma once
+
+#include <cstdint>
+
+#include "device/frames.h"
+#include "device/state.h"
+#include "device/timer1.h"
+#include "device/view.h"
+
+namespace tamberline {
+
+// Packed decimal: high nibble tens, low nibble units, nibbles above 9 count with their weight.
+constexpr int BcdValue(uint8_t b) {
+    return (b >> 4) * 10 + (b & 0x0F);
+}
+
+// Tick interval for a frame sent `hundredths` into its second, ms: the rest of that second.
+// Hundredths above 99 (bad BCD digits) mean the second is already over: 0, never a wrapped value.
+uint32_t RestOfSecondMs(int hundredths);
+
+// Zone offset split as the editor keeps it; summer time takes one hour off (winter values).
+struct TZoneValues {
+    int32_t Hours;
+    uint8_t Minutes;
+    int32_t Seconds;
+    uint8_t Plus;
+};
+TZoneValues DecodeZone(uint8_t hoursByte, uint8_t minutes, uint8_t seconds, bool summer);
+
+class TMessageHandler {
+  public:
+    TMessageHandler(TSharedState& s, TMainView& v, TTimer1& timer) : s_(s), v_(v), timer_(timer) {}
+
+    // Reads one frame from the port and applies it; bad frames change nothing.
+    void ComPort1RxChar(TCustomComPort& sender, int count);
+
+    // `rxTime`: when the frame's bytes were seen; the tick counts from there.
+    void ApplyFrame(const TMessageFrame& f, TMonoTime rxTime);
+
+  private:
+    void ApplyTimeFrame(const TMessageFrame& f, TMonoTime rxTime);
+    void ApplyZoneFrame(const TMessageFrame& f);
+
+    TSharedState& s_;
+    TMainView& v_;
+    TTimer1& timer_;
+};
+
+}  // namespace tamberline
