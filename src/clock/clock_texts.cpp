@@ -1,0 +1,49 @@
+#include "clock/clock_texts.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace tamberline {
+
+namespace {
+
+std::string DayMonthYear(const TLocalDateTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", t.Day, t.Month, t.Year);
+    return buf;
+}
+
+}  // namespace
+
+std::string SyncroStamp(const TLocalDateTime& t, const std::string& sep) {
+    char hm[2][8];
+    std::snprintf(hm[0], sizeof hm[0], "%02d", t.Hour);
+    std::snprintf(hm[1], sizeof hm[1], "%02d", t.Minute);
+    return DayMonthYear(t) + " " + hm[0] + sep + hm[1];
+}
+
+std::string DateLine(TSystemClock& clock) {
+    const TLocalDateTime now = clock.Now();
+    return " " + clock.WeekdayAbbrev(now.DayOfWeek) + ": " + DayMonthYear(now);
+}
+
+TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss) {
+    using namespace std::chrono;
+    constexpr long kHalfDayMs = 12L * 3600 * 1000;
+    const long nowMs = ((now.Hour * 60L + now.Minute) * 60 + now.Second) * 1000 + now.Millisecond;
+    const long devMs = ((hh * 60L + mm) * 60 + ss) * 1000;
+    int dayShift = 0;
+    if (devMs - nowMs > kHalfDayMs) dayShift = -1;  // device still before midnight, PC already after
+    if (nowMs - devMs > kHalfDayMs) dayShift = 1;   // device already after midnight, PC still before
+    const sys_days date = sys_days{year{now.Year} / month(now.Month) / day(now.Day)} + days{dayShift};
+    const year_month_day ymd{date};
+    TLocalDateTime t = now;
+    t.Year = int(ymd.year());
+    t.Month = int(unsigned(ymd.month()));
+    t.Day = int(unsigned(ymd.day()));
+    t.DayOfWeek = int(weekday{date}.c_encoding());
+    t.Hour = hh, t.Minute = mm, t.Second = ss, t.Millisecond = 0;
+    return t;
+}
+
+}  // namespace tamberline

@@ -1,0 +1,30 @@
+// Date and time texts of the status bar and the settings file, and the date chosen for the device's
+// time of day when the PC clock is set.
+#pragma once
+
+#include <string>
+
+#include "clock/system_clock.h"
+
+namespace tamberline {
+
+inline const std::string kLastSyncroPrefix = " Последняя синхронизация времени на ПК: ";
+inline const std::string kNoSyncroYet = "еще не проводилась...";
+
+// "dd.mm.yyyy hh:nn" with the locale's time separator between hours and minutes.
+std::string SyncroStamp(const TLocalDateTime& t, const std::string& timeSeparator);
+
+// Panel 1 text for a stored or fresh stamp.
+inline std::string LastSyncroText(const std::string& stamp) {
+    return kLastSyncroPrefix + stamp;
+}
+
+// " " + weekday + ": " + "dd.mm.yyyy", all from the computer's clock.
+std::string DateLine(TSystemClock& clock);
+
+// The computer's date moved to the device's time of day hh:mm:ss.000, on whichever of the previous,
+// same or next day lies nearest to `now`: across midnight the device and the computer may disagree
+// on the date, and the clock must move by seconds, never by a day. DayOfWeek follows the date.
+TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss);
+
+}  // namespace tamberline

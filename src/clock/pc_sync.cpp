@@ -1,0 +1,15 @@
+#include "clock/pc_sync.h"
+
+#include "clock/clock_texts.h"
+
+namespace tamberline {
+
+void TPcSync::Step() {
+    const TLocalDateTime target = NearestWithTimeOfDay(clock_.Now(), s_.ClockHH, s_.ClockMM, s_.ClockSS);
+    if (!clock_.SetLocal(target)) return;
+    const std::string stamp = SyncroStamp(clock_.Now(), clock_.TimeSeparator());
+    if (writeLastSyncro_) writeLastSyncro_(stamp);
+    v_.SetStatusText(1, LastSyncroText(stamp));
+}
+
+}  // namespace tamberline

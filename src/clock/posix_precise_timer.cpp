@@ -1,0 +1,76 @@
+#include <sys/prctl.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "clock/precise_timer.h"
+
+namespace tamberline {
+
+namespace {
+
+timespec ToTimespec(std::chrono::nanoseconds ns) {
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(ns);
+    return {static_cast<time_t>(secs.count()), static_cast<long>((ns - secs).count())};
+}
+
+}  // namespace
+
+TPreciseTimer::TPreciseTimer() {
+    // steady_clock is CLOCK_MONOTONIC, so TMonoTime stamps are absolute times on this fd's clock.
+    fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
+}
+
+TPreciseTimer::~TPreciseTimer() {
+    close(fd_);
+}
+
+void TPreciseTimer::SetInterval(uint32_t ms, TMonoTime from) {
+    if (ms == interval_) return;
+    interval_ = ms;
+    if (enabled_) Arm(from);
+}
+
+void TPreciseTimer::SetEnabled(bool on, TMonoTime from) {
+    if (on == enabled_) return;
+    enabled_ = on;
+    if (on)
+        Arm(from);
+    else
+        Disarm();
+}
+
+void TPreciseTimer::Arm(TMonoTime from) {
+    const auto period = std::chrono::milliseconds(interval_);
+    itimerspec spec{};
+    spec.it_value = ToTimespec(from.time_since_epoch() + period);
+    spec.it_interval = ToTimespec(period);
+    // A zero it_value would disarm: an instant at the clock's origin means "now" here.
+    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+    if (spec.it_interval.tv_sec == 0 && spec.it_interval.tv_nsec == 0) spec.it_interval.tv_nsec = 1000000;
+    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+}
+
+void TPreciseTimer::Disarm() {
+    const itimerspec off{};
+    timerfd_settime(fd_, 0, &off, nullptr);
+    uint64_t expirations = 0;
+    // Drop an expiry that came before the disarm, so a loop does not wake for it.
+    while (read(fd_, &expirations, sizeof expirations) > 0) {
+    }
+}
+
+void TPreciseTimer::OnReadable() {
+    uint64_t expirations = 0;
+    if (read(fd_, &expirations, sizeof expirations) != sizeof expirations) return;
+    if (enabled_ && OnTimer) OnTimer();
+}
+
+void UseFineTimerSlack() {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+}
+
+}  // namespace tamberline

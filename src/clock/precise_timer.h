@@ -1,0 +1,43 @@
+// Timer1: the one-shot second tick, armed to fire at an absolute monotonic instant so that the
+// moment the PC clock is set is accurate to well under a millisecond.
+#pragma once
+
+#include <functional>
+
+#include "device/timer1.h"
+
+namespace tamberline {
+
+class TPreciseTimer : public TTimer1 {
+  public:
+    TPreciseTimer();  // throws std::system_error when the OS has no timer to give
+    ~TPreciseTimer() override;
+    TPreciseTimer(const TPreciseTimer&) = delete;
+    TPreciseTimer& operator=(const TPreciseTimer&) = delete;
+
+    void SetInterval(uint32_t ms, TMonoTime from) override;
+    void SetEnabled(bool on, TMonoTime from) override;
+    uint32_t Interval() const override { return interval_; }
+    bool Enabled() const override { return enabled_; }
+
+    // Readable when the countdown has run out; event loops watch it and call OnReadable.
+    int Fd() const { return fd_; }
+    // Takes the expiry and calls OnTimer. A stale wake-up (timer re-armed or disabled since) is
+    // ignored. While still enabled the timer repeats every Interval() ms until disabled.
+    void OnReadable();
+
+    std::function<void()> OnTimer;
+
+  private:
+    void Arm(TMonoTime from);
+    void Disarm();
+
+    int fd_ = -1;
+    uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame
+    bool enabled_ = false;
+};
+
+// Asks the kernel to wake this process's timers without slack (1 ns instead of 50 µs).
+void UseFineTimerSlack();
+
+}  // namespace tamberline

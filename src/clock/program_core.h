@@ -1,0 +1,51 @@
+// The program's state machine without widgets: the device link (frames in, commands out), the
+// second tick with its action slot, and the PC clock synchronisation, driving TMainView.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "clock/pc_sync.h"
+#include "clock/second_tick.h"
+#include "clock/system_clock.h"
+#include "device/commands.h"
+#include "device/messages.h"
+
+namespace tamberline {
+
+struct TCoreDeps {
+    TSharedState& State;
+    TMainView& View;
+    TCustomComPort& Port;
+    TTimer1& Timer1;
+    TSystemClock& Clock;
+    std::function<void(const std::string&)> WriteLastSyncro;  // "Last Syncro" into the settings file
+};
+
+class TProgramCore {
+  public:
+    explicit TProgramCore(TCoreDeps deps);
+
+    void ComPort1RxChar(TCustomComPort& sender, int count) { messages_.ComPort1RxChar(sender, count); }
+    void Timer1Timer() { tick_.Timer1Timer(); }
+    void SendZoneCommand() { commands_.SendZoneCommand(); }
+    void SendTimeCommand() { commands_.SendTimeCommand(); }
+    void SendZoneQuery() { commands_.SendZoneQuery(); }
+    void mnCtrlSyncroClick() { deps_.State.PendingAction = paSyncNow; }
+
+    // " " + weekday + ": " + dd.mm.yyyy from the computer's clock (status panel 0).
+    std::string DateLine();
+    // Two-digit clock field text.
+    static std::string ClockText(int v);
+    // Status panel 1 for a stored "Last Syncro" value (or kNoSyncroYet).
+    static std::string LastSyncroPanelText(const std::string& stamp);
+
+  private:
+    TCoreDeps deps_;
+    TMessageHandler messages_;
+    TDeviceCommands commands_;
+    TPcSync sync_;
+    TSecondTick tick_;
+};
+
+}  // namespace tamberline

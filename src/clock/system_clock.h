@@ -1,0 +1,40 @@
+// The computer's local clock as the program reads and sets it, behind an interface so that tests
+// and benchmarks run against a fake and never touch the real clock.
+#pragma once
+
+#include <string>
+
+namespace tamberline {
+
+struct TLocalDateTime {
+    int Year = 0, Month = 0, Day = 0;  // Month 1..12, Day 1..31
+    int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
+    int DayOfWeek = 0;  // 0 Sunday .. 6 Saturday
+    bool operator==(const TLocalDateTime&) const = default;
+};
+
+class TSystemClock {
+  public:
+    virtual ~TSystemClock() = default;
+    virtual TLocalDateTime Now() = 0;
+    // Sets the local date and time (DayOfWeek is ignored). false when the system refuses.
+    virtual bool SetLocal(const TLocalDateTime& t) = 0;
+    virtual std::string WeekdayAbbrev(int dayOfWeek) = 0;  // user's locale, UTF-8
+    virtual std::string TimeSeparator() = 0;               // between hours and minutes, e.g. ":"
+};
+
+// Local clock of this machine: CLOCK_REALTIME with the process's time zone; the locale texts
+// follow LC_TIME as main() set it.
+class TPosixSystemClock : public TSystemClock {
+  public:
+    TLocalDateTime Now() override;
+    bool SetLocal(const TLocalDateTime& t) override;
+    std::string WeekdayAbbrev(int dayOfWeek) override;
+    std::string TimeSeparator() override;
+};
+
+// The time separator in a strftime-style time pattern: the character after the hours field
+// ("%H:%M:%S" -> ":"); ":" when the pattern has none.
+std::string TimeSeparatorOf(const std::string& timePattern);
+
+}  // namespace tamberline

@@ -1,0 +1,20 @@
+#include "clock/system_clock.h"
+
+namespace tamberline {
+
+std::string TimeSeparatorOf(const std::string& pattern) {
+    for (const char* hours : {"%H", "%I", "%k", "%l"}) {
+        const auto at = pattern.find(hours);
+        if (at != std::string::npos && at + 2 < pattern.size() && pattern[at + 2] != '%') {
+            // One character, which in a UTF-8 locale may take several bytes.
+            size_t len = 1;
+            while (at + 2 + len < pattern.size() && (static_cast<unsigned char>(pattern[at + 2 + len]) & 0xC0) == 0x80)
+                ++len;
+            return pattern.substr(at + 2, len);
+        }
+    }
+    // Patterns like "%T" or "%r" carry the separator inside the field: the common one.
+    return ":";
+}
+
+}  // namespace tamberline

@@ -1,0 +1,137 @@
+// Setting the PC clock from the device: the date chosen around midnight, what is recorded and
+// shown, and what a refusal or a failed record leaves behind.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "clock/clock_texts.h"
+#include "clock/program_core.h"
+#include "device/core_fakes.h"
+
+namespace tamberline {
+namespace {
+
+using namespace tamberline::testing;
+
+struct NearestCase {
+    const char* name;
+    TLocalDateTime now;
+    int hh, mm, ss;
+    TLocalDateTime want;
+};
+
+TEST(NearestWithTimeOfDay, KeepsTheDateUnlessMidnightLiesBetween) {
+    const NearestCase cases[] = {
+        {"same day", {2024, 3, 15, 10, 20, 30, 400, 5}, 10, 20, 31, {2024, 3, 15, 10, 20, 31, 0, 5}},
+        {"device before midnight, PC after",
+         {2024, 3, 16, 0, 0, 0, 400, 6},
+         23,
+         59,
+         59,
+         {2024, 3, 15, 23, 59, 59, 0, 5}},
+        {"device after midnight, PC before", {2024, 3, 15, 23, 59, 59, 900, 5}, 0, 0, 1, {2024, 3, 16, 0, 0, 1, 0, 6}},
+        {"back over a month and leap day", {2024, 3, 1, 0, 0, 2, 0, 5}, 23, 59, 58, {2024, 2, 29, 23, 59, 58, 0, 4}},
+        {"forward over the year", {2023, 12, 31, 23, 59, 59, 0, 0}, 0, 0, 1, {2024, 1, 1, 0, 0, 1, 0, 1}},
+        {"twelve hours apart stays", {2024, 3, 15, 12, 0, 0, 0, 5}, 0, 0, 0, {2024, 3, 15, 0, 0, 0, 0, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NearestWithTimeOfDay(c.now, c.hh, c.mm, c.ss), c.want);
+    }
+}
+
+TEST(SyncroStamp, DayMonthYearHoursMinutesWithLocaleSeparator) {
+    const TLocalDateTime t{2024, 3, 5, 7, 8, 9, 0, 2};
+    EXPECT_EQ(SyncroStamp(t, ":"), "05.03.2024 07:08");
+    EXPECT_EQ(SyncroStamp(t, "."), "05.03.2024 07.08");
+}
+
+TEST(TimeSeparatorOf, CharacterAfterTheHours) {
+    struct Case {
+        const char* pattern;
+        const char* want;
+    } cases[] = {{"%H:%M:%S", ":"},    {"%H.%M.%S", "."},  {"%T", ":"},
+                 {"%I:%M:%S %p", ":"}, {"%H時%M分", "時"}, {"", ":"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(TimeSeparatorOf(c.pattern), c.want);
+    }
+}
+
+class SyncTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        OpenOnPty(port, pty);
+        state.ClockHH = 10, state.ClockMM = 20, state.ClockSS = 30;
+        state.SyncroHours = 1;
+        view.Status[1] = "old";
+    }
+    TPty pty;
+    TComPort port;
+    TSharedState state;
+    TFakeView view;
+    TFakeTimer timer;
+    TFakeClock clock;
+    std::vector<std::string> recorded;
+    bool failRecord = false;
+    TProgramCore core{{state, view, port, timer, clock, [this](const std::string& s) {
+                           if (failRecord) throw std::runtime_error("Unable to write to /x/Settings.INI");
+                           recorded.push_back(s);
+                       }}};
+};
+
+TEST_F(SyncTest, SetsDeviceTimeOnThePcDateAndRecordsIt) {
+    clock.Current = {2024, 3, 15, 10, 20, 35, 700, 5};
+    clock.Separator = ".";
+    core.mnCtrlSyncroClick();
+    core.Timer1Timer();
+    ASSERT_EQ(clock.Sets.size(), 1u);
+    EXPECT_EQ(clock.Sets[0], (TLocalDateTime{2024, 3, 15, 10, 20, 31, 0, 5}));
+    EXPECT_EQ(recorded, std::vector<std::string>{"15.03.2024 10.20"});
+    EXPECT_EQ(view.Status[1], " Последняя синхронизация времени на ПК: 15.03.2024 10.20");
+    EXPECT_EQ(state.PendingAction, paNone);
+}
+
+TEST_F(SyncTest, RefusedChangeIsSilentAndDropsTheRequest) {
+    clock.Refuse = true;
+    core.mnCtrlSyncroClick();
+    core.Timer1Timer();
+    EXPECT_TRUE(recorded.empty());
+    EXPECT_EQ(view.Status[1], "old");
+    EXPECT_EQ(state.PendingAction, paNone);
+}
+
+TEST_F(SyncTest, FailedRecordEndsTheTickAndKeepsTheRequest) {
+    failRecord = true;
+    state.ClockMM = 59, state.ClockSS = 59;  // this tick shows 11:00:00
+    core.mnCtrlSyncroClick();
+    EXPECT_THROW(core.Timer1Timer(), std::runtime_error);
+    EXPECT_EQ(clock.Sets.size(), 1u);
+    EXPECT_EQ(view.Status[1], "old");
+    EXPECT_EQ(state.PendingAction, paSyncNow);  // schedule rule did not run either
+    EXPECT_FALSE(timer.On);
+    failRecord = false;
+    core.Timer1Timer();
+    EXPECT_EQ(clock.Sets.size(), 2u);
+    EXPECT_EQ(recorded.size(), 1u);
+}
+
+TEST_F(SyncTest, AfterSetZoneTheNextTickSetsThePcClock) {
+    state.ZoneHours = 3, state.ZonePlus = 1;
+    state.PendingAction = paSendZone;
+    core.Timer1Timer();
+    EXPECT_EQ(pty.Receive().size(), 8u);
+    EXPECT_TRUE(clock.Sets.empty());
+    core.Timer1Timer();
+    ASSERT_EQ(clock.Sets.size(), 1u);
+    EXPECT_EQ(clock.Sets[0].Second, 32);
+}
+
+TEST(DateLine, WeekdayAndDateFromThePcClock) {
+    TFakeClock clock;
+    clock.Current = {2025, 1, 6, 0, 0, 1, 0, 1};
+    EXPECT_EQ(DateLine(clock), " Пн: 06.01.2025");
+}
+
+}  // namespace
+}  // namespace tamberline

@@ -1,0 +1,219 @@
+// The second tick: clock advance and display, the one-request slot, the schedule rule and the
+// date line, with a recording view, a fake timer and a fake PC clock.
+#include <gtest/gtest.h>
+
+#include "clock/program_core.h"
+#include "device/core_fakes.h"
+
+namespace tamberline {
+namespace {
+
+using namespace tamberline::testing;
+using Bytes = std::vector<uint8_t>;
+
+class TickTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        OpenOnPty(port, pty);
+        state.SyncroHours = 1;
+        state.SputSync = 1;
+    }
+    void SetClock(int hh, int mm, int ss) { state.ClockHH = hh, state.ClockMM = mm, state.ClockSS = ss; }
+
+    TPty pty;
+    TComPort port;
+    TSharedState state;
+    TFakeView view;
+    TFakeTimer timer;
+    TFakeClock clock;
+    std::vector<std::string> recorded;
+    TProgramCore core{{state, view, port, timer, clock, [this](const std::string& s) { recorded.push_back(s); }}};
+};
+
+TEST_F(TickTest, AdvancesShowsAndDisarms) {
+    struct Case {
+        const char* name;
+        int hh, mm, ss;
+        const char *wantHH, *wantMM, *wantSS;
+    };
+    const Case cases[] = {
+        {"plain second", 12, 34, 56, "12", "34", "57"},
+        {"minute carry", 9, 5, 59, "09", "06", "00"},
+        {"hour carry", 9, 59, 59, "10", "00", "00"},
+        {"midnight", 23, 59, 59, "00", "00", "00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetClock(c.hh, c.mm, c.ss);
+        timer.On = true;
+        core.Timer1Timer();
+        EXPECT_EQ(view.HH, c.wantHH);
+        EXPECT_EQ(view.MM, c.wantMM);
+        EXPECT_EQ(view.SS, c.wantSS);
+        EXPECT_FALSE(timer.On);
+    }
+}
+
+TEST_F(TickTest, FirstTickFillsTheTimeEditorOnce) {
+    struct Case {
+        const char* name;
+        bool timeMode;
+        const char* wantSS;
+        int wantNewSS;
+    };
+    const Case cases[] = {{"time mode fills seconds", true, "06", 6}, {"correction mode leaves seconds", false, "", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.FillNewTime = 1, state.NewSS = 0;
+        view.NewSSText.clear();
+        view.TimeMode = c.timeMode;
+        SetClock(7, 8, 5);
+        core.Timer1Timer();
+        EXPECT_EQ(view.NewHHText, "07");
+        EXPECT_EQ(view.NewMMText, "08");
+        EXPECT_EQ(view.NewSSText, c.wantSS);
+        EXPECT_EQ(state.NewHH, 7);
+        EXPECT_EQ(state.NewSS, c.wantNewSS);
+        EXPECT_EQ(state.FillNewTime, 0);
+        view.NewHHText = "x";
+        core.Timer1Timer();
+        EXPECT_EQ(view.NewHHText, "x");
+    }
+}
+
+TEST_F(TickTest, SlotIsServedOnceAndLeftAsDue) {
+    struct Case {
+        const char* name;
+        uint8_t request;
+        uint8_t sputSync;
+        size_t wantBytes;  // bytes on the wire
+        size_t wantSets;   // PC clock settings
+        uint8_t after;
+    };
+    const Case cases[] = {
+        {"empty slot", paNone, 1, 0, 0, paNone},
+        {"zone query", paZoneQuery, 1, 5, 0, paNone},
+        {"set zone then sync", paSendZone, 1, 8, 0, paSyncNow},
+        {"set time", paSendTime, 0, 8, 0, paNone},
+        {"sync now without satellite", paSyncNow, 0, 0, 1, paNone},
+        {"scheduled sync", paScheduledSync, 1, 0, 1, paNone},
+        {"scheduled sync waits for satellite", paScheduledSync, 0, 0, 0, paScheduledSync},
+        {"unknown value is no request", 0x0C, 1, 0, 0, 0x0C},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock.Sets.clear();
+        SetClock(10, 20, 30);
+        state.PendingAction = c.request;
+        state.SputSync = c.sputSync;
+        core.Timer1Timer();
+        EXPECT_EQ(pty.Receive(50).size(), c.wantBytes);
+        EXPECT_EQ(clock.Sets.size(), c.wantSets);
+        EXPECT_EQ(state.PendingAction, c.after);
+    }
+}
+
+TEST_F(TickTest, LaterRequestReplacesAnUnservedOne) {
+    state.PendingAction = paZoneQuery;  // start-up
+    core.mnCtrlSyncroClick();
+    core.Timer1Timer();
+    EXPECT_TRUE(pty.Receive(50).empty());
+    EXPECT_EQ(clock.Sets.size(), 1u);
+}
+
+TEST_F(TickTest, WaitingScheduledSyncTakesTheTimeOfTheTickThatServesIt) {
+    state.SputSync = 0;
+    SetClock(13, 59, 59);
+    core.Timer1Timer();  // 14:00:00 due
+    core.Timer1Timer();  // 14:00:01, no satellite: waits
+    EXPECT_EQ(state.PendingAction, paScheduledSync);
+    state.SputSync = 1;
+    SetClock(14, 5, 9);
+    core.Timer1Timer();
+    ASSERT_EQ(clock.Sets.size(), 1u);
+    EXPECT_EQ(clock.Sets[0].Hour, 14);
+    EXPECT_EQ(clock.Sets[0].Minute, 5);
+    EXPECT_EQ(clock.Sets[0].Second, 10);
+    EXPECT_EQ(state.PendingAction, paNone);
+}
+
+TEST_F(TickTest, ScheduleRuleRunsLastAndOverwrites) {
+    state.PendingAction = paSendZone;
+    SetClock(5, 59, 59);
+    core.Timer1Timer();
+    EXPECT_EQ(pty.Receive().size(), 8u);
+    EXPECT_EQ(state.PendingAction, paScheduledSync);
+}
+
+struct DueCase {
+    const char* name;
+    uint8_t period;
+    std::vector<int> hours;  // hours at which hh:00:00 is due
+};
+
+TEST(ScheduledSyncDue, HoursPerPeriod) {
+    const DueCase cases[] = {
+        {"1 h", 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}},
+        {"3 h", 3, {0, 3, 6, 9, 12, 15, 18, 21}},
+        {"8 h", 8, {0, 8, 16}},
+        {"12 h", 12, {0, 12}},
+        {"24 h adds noon", 24, {0, 12}},
+        {"30 h from the file", 30, {0}},
+        {"0 h is no schedule", 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int> due;
+        for (int hh = 0; hh < 24; ++hh)
+            if (ScheduledSyncDue(hh, 0, 0, c.period)) due.push_back(hh);
+        EXPECT_EQ(due, c.hours);
+        EXPECT_FALSE(ScheduledSyncDue(0, 0, 1, c.period));
+        EXPECT_FALSE(ScheduledSyncDue(0, 1, 0, c.period));
+    }
+}
+
+TEST_F(TickTest, PeriodZeroNeverRequests) {
+    state.SyncroHours = 0;
+    SetClock(23, 59, 59);
+    core.Timer1Timer();
+    EXPECT_EQ(state.PendingAction, paNone);
+}
+
+TEST_F(TickTest, TwentyFourHourPeriodSetsTheClockAtMidnightAndNoon) {
+    state.SyncroHours = 24;
+    for (int hh : {23, 11}) {
+        SCOPED_TRACE(hh);
+        clock.Sets.clear();
+        SetClock(hh, 59, 59);
+        core.Timer1Timer();
+        core.Timer1Timer();
+        ASSERT_EQ(clock.Sets.size(), 1u);
+        EXPECT_EQ(clock.Sets[0].Hour, (hh + 1) % 24);
+        EXPECT_EQ(clock.Sets[0].Second, 1);
+    }
+}
+
+TEST_F(TickTest, DateLineIsRewrittenAtOneSecondPastMidnightOnly) {
+    clock.Current = {2024, 3, 16, 0, 0, 0, 500, 6};
+    struct Case {
+        const char* name;
+        int hh, mm, ss;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"shows 00:00:00", 23, 59, 59, "old"},
+        {"shows 00:00:01", 0, 0, 0, " Сб: 16.03.2024"},
+        {"shows 00:00:02", 0, 0, 1, "old"},
+        {"shows 12:00:01", 12, 0, 0, "old"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view.Status[0] = "old";
+        SetClock(c.hh, c.mm, c.ss);
+        core.Timer1Timer();
+        EXPECT_EQ(view.Status[0], c.want);
+    }
+}
+
+}  // namespace
+}  // namespace tamberline
