@@ -1,5 +1,5 @@
 // Serial port component: line configuration, open/close, blocking byte I/O and the
-// receive-event delivery to the UI thread. Every OS call goes through ComBackend
+// receive-event delivery to the UI thread. Every OS call goes through TComBackend
 // (backend.h), one implementation file per OS.
 #pragma once
 
