@@ -1,0 +1,191 @@
+// How close to the device's second boundary the PC clock is set. The bench plays the device: it
+// writes time frames into a pseudo-terminal at a known instant W, claiming to be h hundredths into
+// the second, so the boundary the tick aims at is W + (1000 - 10 h) ms. The program side is the
+// real one: port event thread, delivery to a poll loop, frame read, timerfd tick, sync step. The
+// error is the moment the (fake) clock is asked to change minus that boundary.
+//
+// Usage: bench_sync_accuracy [ticks=120] [hundredths=80]
+// Runs once idle and once with two spinning threads competing for the CPUs.
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "clock/precise_timer.h"
+#include "clock/program_core.h"
+#include "device/crc8.h"
+#include "serial/delivery.h"
+
+namespace tamberline {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The UI thread of the bench: runs posted functions and the timer's expiries.
+class TBenchLoop {
+  public:
+    TBenchLoop() : wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~TBenchLoop() { close(wake_); }
+    void Post(std::function<void()> fn) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(fn));
+        }
+        const uint64_t one = 1;
+        if (write(wake_, &one, sizeof one) < 0) abort();
+    }
+    void RunOnce(TPreciseTimer& timer, int waitMs) {
+        pollfd fds[2] = {{wake_, POLLIN, 0}, {timer.Fd(), POLLIN, 0}};
+        if (poll(fds, 2, waitMs) <= 0) return;
+        if (fds[1].revents & POLLIN) timer.OnReadable();
+        if (fds[0].revents & POLLIN) {
+            uint64_t n;
+            if (read(wake_, &n, sizeof n) < 0) return;
+            std::deque<std::function<void()>> work;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                work.swap(queue_);
+            }
+            for (auto& fn : work)
+                fn();
+        }
+    }
+
+  private:
+    int wake_;
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_;
+};
+
+class TNullView : public TMainView {
+  public:
+    void ShowClock(const std::string&, const std::string&, const std::string&) override {}
+    void ApplyOperatingMode(bool) override {}
+    void UpdateTray(bool) override {}
+    void SetZoneHoursText(const std::string&) override {}
+    void SetZoneMinutesText(const std::string&) override {}
+    void SetZoneMinutesEnabled(bool) override {}
+    int SumWntItem() const override { return 0; }
+    void SetSumWntItem(int) override {}
+    void FocusCorrectButton() override {}
+    void SetNewHHText(const std::string&) override {}
+    void SetNewMMText(const std::string&) override {}
+    void SetNewSSText(const std::string&) override {}
+    bool TimeModeSelected() const override { return true; }
+    void SetTimeModeSelected(bool) override {}
+    void SetNewTimeFieldsVisible(bool) override {}
+    void SetNewSSReadOnly(bool) override {}
+    void SetStatusText(int, const std::string&) override {}
+    void ShowInputError(const std::string&) override {}
+    bool Confirm(const std::string&) override { return true; }
+};
+
+// Notes when it is asked to change the clock; never touches the real one.
+class TStampClock : public TSystemClock {
+  public:
+    Clock::time_point SetAt{};
+    TLocalDateTime Now() override { return {2024, 6, 1, 12, 0, 0, 0, 6}; }
+    bool SetLocal(const TLocalDateTime&) override {
+        SetAt = Clock::now();
+        return true;
+    }
+    std::string WeekdayAbbrev(int) override { return "Sa"; }
+    std::string TimeSeparator() override { return ":"; }
+};
+
+uint8_t Bcd(int v) {
+    return static_cast<uint8_t>((v / 10) << 4 | (v % 10));
+}
+
+std::vector<double> Run(int ticks, int hundredths) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    TBenchLoop loop;
+    SetUiPoster([&loop](std::function<void()> take) { loop.Post(std::move(take)); });
+
+    TSharedState state;
+    state.SyncroHours = 0;
+    TNullView view;
+    TStampClock clock;
+    TComPort port;
+    TPreciseTimer timer;
+    TProgramCore core({state, view, port, timer, clock, nullptr});
+    timer.OnTimer = [&] { core.Timer1Timer(); };
+    port.OnRxChar = [&](TCustomComPort& p, int n) { core.ComPort1RxChar(p, n); };
+    port.SetPort(ptsname(master));
+    port.SetBaudRate(br38400);
+    port.Buffer().SetInputSize(10);
+    port.Buffer().SetOutputSize(10);
+    port.Timeouts().SetReadInterval(2);
+    port.Events = ComEventBit(evRxChar);
+    port.SetSyncMethod(smWindowSync);
+    port.Open();
+
+    const auto interval = std::chrono::milliseconds(1000 - 10 * hundredths);
+    std::vector<double> errorsUs;
+    for (int i = 0; i < ticks + 1; ++i) {
+        state.PendingAction = paSyncNow;
+        clock.SetAt = {};
+        uint8_t f[9] = {0, 0, 0x09, 0, Bcd(hundredths), Bcd(i % 60), 0, 0x12, 0};
+        f[8] = Crc8(f, 8);
+        const auto written = Clock::now();
+        if (write(master, f, sizeof f) != sizeof f) abort();
+        const auto boundary = written + interval;
+        while (Clock::now() < boundary + std::chrono::milliseconds(60))
+            loop.RunOnce(timer, 10);
+        // The first tick warms caches and page tables; it is not counted.
+        if (i > 0 && clock.SetAt != Clock::time_point{})
+            errorsUs.push_back(std::chrono::duration<double, std::micro>(clock.SetAt - boundary).count());
+    }
+    port.Close();
+    close(master);
+    return errorsUs;
+}
+
+void Print(const char* label, std::vector<double> v, int ticks) {
+    if (v.empty()) {
+        std::printf("%-6s no ticks\n", label);
+        return;
+    }
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<size_t>(q * (v.size() - 1) + 0.5))]; };
+    std::printf("%-6s ticks %zu/%d  p50 %7.1f us  p99 %7.1f us  max %7.1f us  min %7.1f us\n", label, v.size(), ticks,
+                at(0.50), at(0.99), v.back(), v.front());
+}
+
+}  // namespace
+}  // namespace tamberline
+
+int main(int argc, char** argv) {
+    using namespace tamberline;
+    const int ticks = argc > 1 ? std::atoi(argv[1]) : 120;
+    const int hundredths = argc > 2 ? std::atoi(argv[2]) : 80;
+    UseFineTimerSlack();
+    std::printf("sync error = clock set - device second boundary, %d ticks, frames at %d hundredths\n", ticks,
+                hundredths);
+    Print("idle", Run(ticks, hundredths), ticks);
+
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> spinners;
+    for (int i = 0; i < 2; ++i)
+        spinners.emplace_back([&stop] {
+            volatile uint64_t n = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                n = n + 1;
+        });
+    Print("loaded", Run(ticks, hundredths), ticks);
+    stop = true;
+    for (auto& t : spinners)
+        t.join();
+    return 0;
+}
