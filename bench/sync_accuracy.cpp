@@ -4,12 +4,13 @@
 // real one: port event thread, delivery to a poll loop, frame read, timerfd tick, sync step. The
 // error is the moment the (fake) clock is asked to change minus that boundary.
 //
-// Usage: bench_sync_accuracy [ticks=120] [hundredths=80]
+// Usage: bench_sync_accuracy [ticks=120] [hundredths=80] [short slice 1|0 = 1]
 // Runs once idle and once with two spinning threads competing for the CPUs.
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,7 +107,11 @@ uint8_t Bcd(int v) {
     return static_cast<uint8_t>((v / 10) << 4 | (v % 10));
 }
 
-std::vector<double> Run(int ticks, int hundredths) {
+struct TRunFigures {
+    std::vector<double> Total, Seen, Fire;  // µs: whole error; event thread seeing the bytes; timer wake to clock set
+};
+
+TRunFigures Run(int ticks, int hundredths) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     grantpt(master);
     unlockpt(master);
@@ -121,7 +126,11 @@ std::vector<double> Run(int ticks, int hundredths) {
     TPreciseTimer timer;
     TProgramCore core({state, view, port, timer, clock, nullptr});
     timer.OnTimer = [&] { core.Timer1Timer(); };
-    port.OnRxChar = [&](TCustomComPort& p, int n) { core.ComPort1RxChar(p, n); };
+    TMonoTime seen{};
+    port.OnRxChar = [&](TCustomComPort& p, int n) {
+        seen = p.RxEventTime();
+        core.ComPort1RxChar(p, n);
+    };
     port.SetPort(ptsname(master));
     port.SetBaudRate(br38400);
     port.Buffer().SetInputSize(10);
@@ -132,7 +141,8 @@ std::vector<double> Run(int ticks, int hundredths) {
     port.Open();
 
     const auto interval = std::chrono::milliseconds(1000 - 10 * hundredths);
-    std::vector<double> errorsUs;
+    TRunFigures figures;
+    auto us = [](auto d) { return std::chrono::duration<double, std::micro>(d).count(); };
     for (int i = 0; i < ticks + 1; ++i) {
         state.PendingAction = paSyncNow;
         clock.SetAt = {};
@@ -144,23 +154,45 @@ std::vector<double> Run(int ticks, int hundredths) {
         while (Clock::now() < boundary + std::chrono::milliseconds(60))
             loop.RunOnce(timer, 10);
         // The first tick warms caches and page tables; it is not counted.
-        if (i > 0 && clock.SetAt != Clock::time_point{})
-            errorsUs.push_back(std::chrono::duration<double, std::micro>(clock.SetAt - boundary).count());
+        if (i > 0 && clock.SetAt != Clock::time_point{}) {
+            figures.Total.push_back(us(clock.SetAt - boundary));
+            figures.Seen.push_back(us(seen - written));
+            figures.Fire.push_back(us(clock.SetAt - (seen + interval)));
+        }
     }
     port.Close();
     close(master);
-    return errorsUs;
+    return figures;
 }
 
-void Print(const char* label, std::vector<double> v, int ticks) {
+// Back to the kernel's default slice (a runtime of 0 asks for no slice of its own).
+void DefaultSchedulerSlice() {
+    struct {
+        uint32_t size, policy;
+        uint64_t flags;
+        int32_t nice;
+        uint32_t priority;
+        uint64_t runtime, deadline, period;
+    } attr{};
+    attr.size = sizeof attr;
+    if (syscall(SYS_sched_setattr, 0, &attr, 0) != 0) std::perror("sched_setattr");
+}
+
+void PrintOne(const char* label, std::vector<double> v, int ticks) {
     if (v.empty()) {
-        std::printf("%-6s no ticks\n", label);
+        std::printf("%-16s no ticks\n", label);
         return;
     }
     std::sort(v.begin(), v.end());
     auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<size_t>(q * (v.size() - 1) + 0.5))]; };
-    std::printf("%-6s ticks %zu/%d  p50 %7.1f us  p99 %7.1f us  max %7.1f us  min %7.1f us\n", label, v.size(), ticks,
+    std::printf("%-16s ticks %zu/%d  p50 %7.1f us  p99 %7.1f us  max %7.1f us  min %7.1f us\n", label, v.size(), ticks,
                 at(0.50), at(0.99), v.back(), v.front());
+}
+
+void Print(const std::string& label, const TRunFigures& f, int ticks) {
+    PrintOne((label + " error").c_str(), f.Total, ticks);
+    PrintOne((label + " seen").c_str(), f.Seen, ticks);
+    PrintOne((label + " fire").c_str(), f.Fire, ticks);
 }
 
 }  // namespace
@@ -171,14 +203,18 @@ int main(int argc, char** argv) {
     const int ticks = argc > 1 ? std::atoi(argv[1]) : 120;
     const int hundredths = argc > 2 ? std::atoi(argv[2]) : 80;
     UseFineTimerSlack();
-    std::printf("sync error = clock set - device second boundary, %d ticks, frames at %d hundredths\n", ticks,
-                hundredths);
+    const bool shortSlice = argc > 3 ? std::atoi(argv[3]) != 0 : true;
+    if (shortSlice && !UseShortSchedulerSlice()) std::printf("short scheduler slice refused\n");
+    std::printf("sync error = clock set - device second boundary, %d ticks, frames at %d hundredths, slice %s\n", ticks,
+                hundredths, shortSlice ? "short" : "default");
+    std::printf("(seen: frame written -> event thread saw it; fire: armed instant -> clock set)\n");
     Print("idle", Run(ticks, hundredths), ticks);
 
     std::atomic<bool> stop{false};
     std::vector<std::thread> spinners;
     for (int i = 0; i < 2; ++i)
         spinners.emplace_back([&stop] {
+            DefaultSchedulerSlice();  // busy programs of other users keep the kernel's slice
             volatile uint64_t n = 0;
             while (!stop.load(std::memory_order_relaxed))
                 n = n + 1;

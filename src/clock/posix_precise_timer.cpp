@@ -1,4 +1,6 @@
+#include <sched.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -71,6 +73,28 @@ void TPreciseTimer::OnReadable() {
 
 void UseFineTimerSlack() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+}
+
+namespace {
+
+// The kernel's sched_setattr record (no libc wrapper on older systems).
+struct TSchedAttr {
+    uint32_t size;
+    uint32_t policy;
+    uint64_t flags;
+    int32_t nice;
+    uint32_t priority;
+    uint64_t runtime, deadline, period;  // ns; for normal threads runtime is the slice wanted
+};
+
+}  // namespace
+
+bool UseShortSchedulerSlice() {
+    TSchedAttr attr{};
+    attr.size = sizeof attr;
+    attr.policy = SCHED_OTHER;
+    attr.runtime = 100000;  // ns; the kernel's lower bound
+    return syscall(SYS_sched_setattr, 0, &attr, 0) == 0;
 }
 
 }  // namespace tamberline

@@ -37,7 +37,13 @@ class TPreciseTimer : public TTimer1 {
     bool enabled_ = false;
 };
 
-// Asks the kernel to wake this process's timers without slack (1 ns instead of 50 µs).
+// Asks the kernel to wake this thread's timers without slack (1 ns instead of 50 µs). Threads
+// started afterwards (the port's event thread) inherit it: call it first thing in main().
 void UseFineTimerSlack();
+
+// Asks the scheduler for a short time slice (100 µs) for this thread and the threads it starts
+// later, so that a woken tick preempts busy programs at once instead of after their slice (ms).
+// Needs no privilege; kernels that do not know the request leave things as they were (false).
+bool UseShortSchedulerSlice();
 
 }  // namespace tamberline

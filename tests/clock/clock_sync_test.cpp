@@ -127,11 +127,5 @@ TEST_F(SyncTest, AfterSetZoneTheNextTickSetsThePcClock) {
     EXPECT_EQ(clock.Sets[0].Second, 32);
 }
 
-TEST(DateLine, WeekdayAndDateFromThePcClock) {
-    TFakeClock clock;
-    clock.Current = {2025, 1, 6, 0, 0, 1, 0, 1};
-    EXPECT_EQ(DateLine(clock), " Пн: 06.01.2025");
-}
-
 }  // namespace
 }  // namespace tamberline

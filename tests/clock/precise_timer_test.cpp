@@ -85,17 +85,5 @@ TEST(PreciseTimer, FiresAtTheArmedInstant) {
     }
 }
 
-TEST(PreciseTimer, KeepsRepeatingWhileLeftEnabled) {
-    TPreciseTimer timer;
-    int fired = 0;
-    timer.OnTimer = [&] { ++fired; };
-    const auto t0 = Clock::now();
-    timer.SetInterval(20, t0);
-    timer.SetEnabled(true, t0);
-    while (fired < 3 && WaitFire(timer, milliseconds(200))) {
-    }
-    EXPECT_EQ(fired, 3);
-}
-
 }  // namespace
 }  // namespace tamberline

@@ -150,12 +150,5 @@ TEST_F(CommandsTest, ZeroHoursTakeTheSignOfNegativeSeconds) {
     }
 }
 
-TEST_F(CommandsTest, FailedCommandIsDroppedNotServedAgain) {
-    pty.CloseMaster();
-    state.PendingAction = paSendZone;
-    EXPECT_THROW(commands.SendZoneCommand(), EComPort);
-    EXPECT_EQ(state.PendingAction, paNone);
-}
-
 }  // namespace
 }  // namespace tamberline

@@ -53,16 +53,15 @@ class TFakeTimer : public TTimer1 {
   public:
     uint32_t Ms = 1000;
     bool On = false;
-    TMonoTime ArmedFrom{};
-    int Restarts = 0;  // how often a countdown was (re)started
+    TMonoTime ArmedFrom{};  // start of the running countdown
 
     void SetInterval(uint32_t ms, TMonoTime from) override {
         if (ms == Ms) return;
         Ms = ms;
-        if (On) ArmedFrom = from, ++Restarts;
+        if (On) ArmedFrom = from;
     }
     void SetEnabled(bool on, TMonoTime from) override {
-        if (on && !On) ArmedFrom = from, ++Restarts;
+        if (on && !On) ArmedFrom = from;
         On = on;
     }
     uint32_t Interval() const override { return Ms; }

@@ -22,32 +22,6 @@ class FramesTest : public ::testing::Test {
     TSharedState state;
 };
 
-struct WriteCase {
-    const char* name;
-    Bytes body;
-    Bytes wire;
-};
-
-TEST_F(FramesTest, CommandFramesGoOutWithTheirCrc) {
-    const WriteCase cases[] = {
-        {"zone query", {0xE2, 0xE4, 0x0C, 0x03}, {0xE2, 0xE4, 0x0C, 0x03, 0x53}},
-        {"set zone +3", {0xE2, 0xE4, 0x0A, 0x03, 0x03, 0x00, 0x00}, {0xE2, 0xE4, 0x0A, 0x03, 0x03, 0x00, 0x00, 0xE7}},
-        {"set zone -5:30",
-         {0xE2, 0xE4, 0x0A, 0x03, 0x85, 0x1E, 0x00},
-         {0xE2, 0xE4, 0x0A, 0x03, 0x85, 0x1E, 0x00, 0x64}},
-        {"set time 12:00:00",
-         {0xE2, 0xE4, 0x0B, 0x03, 0x0C, 0x00, 0x00},
-         {0xE2, 0xE4, 0x0B, 0x03, 0x0C, 0x00, 0x00, 0x75}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        state.PendingAction = paSendZone;
-        WriteCommandFrame(port, state, c.body.data(), c.body.size());
-        EXPECT_EQ(pty.Receive(), c.wire);
-        EXPECT_EQ(state.TxCrc, c.wire.back());
-    }
-}
-
 TEST_F(FramesTest, FailedWriteLeavesNoRequestInTheSlot) {
     pty.CloseMaster();  // hang-up: every further write to the line fails
     const Bytes query{0xE2, 0xE4, 0x0C, 0x03};

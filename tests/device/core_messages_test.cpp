@@ -72,15 +72,6 @@ TEST_F(MessagesTest, TrayFollowsOnlyChangesOfSynchronisation) {
     EXPECT_EQ(state.SputSyncShown, 0);
 }
 
-TEST_F(MessagesTest, RunningCountdownIsLeftAloneByAnEqualInterval) {
-    handler.ApplyFrame(TimeFrame(0x50, 0, 0, 0), rx);
-    handler.ApplyFrame(TimeFrame(0x50, 1, 0, 0), rx + std::chrono::milliseconds(3));
-    EXPECT_EQ(timer.Restarts, 1);
-    EXPECT_EQ(timer.ArmedFrom, rx);
-    handler.ApplyFrame(TimeFrame(0x51, 2, 0, 0), rx + std::chrono::milliseconds(7));
-    EXPECT_EQ(timer.Restarts, 2);
-}
-
 struct ZoneCase {
     const char* name;
     int sumWnt;
