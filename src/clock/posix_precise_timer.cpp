@@ -4,6 +4,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -45,14 +46,18 @@ void TPreciseTimer::SetEnabled(bool on, TMonoTime from) {
         Disarm();
 }
 
+std::chrono::nanoseconds TPreciseTimer::Period() const {
+    // A zero interval fires at once and then, if left enabled, every ms rather than in a tight loop.
+    return std::chrono::milliseconds(std::max<uint32_t>(interval_, 1));
+}
+
 void TPreciseTimer::Arm(TMonoTime from) {
-    const auto period = std::chrono::milliseconds(interval_);
+    due_ = from + std::chrono::milliseconds(interval_);
     itimerspec spec{};
-    spec.it_value = ToTimespec(from.time_since_epoch() + period);
-    spec.it_interval = ToTimespec(period);
-    // A zero it_value would disarm: an instant at the clock's origin means "now" here.
-    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
-    if (spec.it_interval.tv_sec == 0 && spec.it_interval.tv_nsec == 0) spec.it_interval.tv_nsec = 1000000;
+    const auto wake = due_.time_since_epoch() - kEarlyWake;
+    // A zero it_value would disarm: an instant at or before the clock's origin means "now" here.
+    spec.it_value = wake.count() > 0 ? ToTimespec(wake) : timespec{0, 1};
+    spec.it_interval = ToTimespec(Period());
     timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
@@ -67,8 +72,12 @@ void TPreciseTimer::Disarm() {
 
 void TPreciseTimer::OnReadable() {
     uint64_t expirations = 0;
-    if (read(fd_, &expirations, sizeof expirations) != sizeof expirations) return;
-    if (enabled_ && OnTimer) OnTimer();
+    if (read(fd_, &expirations, sizeof expirations) != sizeof expirations || !enabled_) return;
+    // The wake-up came kEarlyWake ahead; the last stretch is waited out here, to the microsecond.
+    while (std::chrono::steady_clock::now() < due_) {
+    }
+    due_ += Period() * expirations;
+    if (OnTimer) OnTimer();
 }
 
 void UseFineTimerSlack() {
@@ -93,7 +102,9 @@ bool UseShortSchedulerSlice() {
     TSchedAttr attr{};
     attr.size = sizeof attr;
     attr.policy = SCHED_OTHER;
-    attr.runtime = 100000;  // ns; the kernel's lower bound
+    // 1 ms (ns): shorter than the default slice, so a woken tick preempts busy programs, and long
+    // enough for the tick's last stretch (kEarlyWake) and its work to run in one piece.
+    attr.runtime = 1000000;
     return syscall(SYS_sched_setattr, 0, &attr, 0) == 0;
 }
 

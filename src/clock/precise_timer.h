@@ -22,8 +22,8 @@ class TPreciseTimer : public TTimer1 {
 
     // Readable when the countdown has run out; event loops watch it and call OnReadable.
     int Fd() const { return fd_; }
-    // Takes the expiry and calls OnTimer. A stale wake-up (timer re-armed or disabled since) is
-    // ignored. While still enabled the timer repeats every Interval() ms until disabled.
+    // Takes the expiry, waits out the last stretch to the due instant and calls OnTimer. A stale
+    // wake-up (timer disabled since) is ignored. Left enabled, it repeats every Interval() ms.
     void OnReadable();
 
     std::function<void()> OnTimer;
@@ -31,17 +31,23 @@ class TPreciseTimer : public TTimer1 {
   private:
     void Arm(TMonoTime from);
     void Disarm();
+    std::chrono::nanoseconds Period() const;
+
+    // The kernel wakes us this much before the due instant (wake-up from idle and scheduling take
+    // 50..300 µs); OnReadable waits out the rest on the CPU.
+    static constexpr std::chrono::microseconds kEarlyWake{300};
 
     int fd_ = -1;
     uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame
     bool enabled_ = false;
+    TMonoTime due_{};  // when the running countdown ends
 };
 
 // Asks the kernel to wake this thread's timers without slack (1 ns instead of 50 µs). Threads
 // started afterwards (the port's event thread) inherit it: call it first thing in main().
 void UseFineTimerSlack();
 
-// Asks the scheduler for a short time slice (100 µs) for this thread and the threads it starts
+// Asks the scheduler for a short time slice (1 ms) for this thread and the threads it starts
 // later, so that a woken tick preempts busy programs at once instead of after their slice (ms).
 // Needs no privilege; kernels that do not know the request leave things as they were (false).
 bool UseShortSchedulerSlice();
