@@ -58,6 +58,19 @@ TEST(TimeSeparatorOf, CharacterAfterTheHours) {
     }
 }
 
+// Reading only: nothing in the tests may change the computer's clock.
+TEST(PosixSystemClock, ReadsDateAndLocaleTexts) {
+    TPosixSystemClock c;  // the tests run in the "C" locale
+    const TLocalDateTime now = c.Now();
+    EXPECT_GE(now.Year, 2024);
+    // The weekday worked out from the date agrees with the system's own.
+    EXPECT_EQ(NearestWithTimeOfDay(now, now.Hour, now.Minute, now.Second).DayOfWeek, now.DayOfWeek);
+    EXPECT_EQ(c.WeekdayAbbrev(0), "Sun");
+    EXPECT_EQ(c.WeekdayAbbrev(6), "Sat");
+    EXPECT_EQ(c.WeekdayAbbrev(7), "");
+    EXPECT_EQ(c.TimeSeparator(), ":");
+}
+
 class SyncTest : public ::testing::Test {
   protected:
     void SetUp() override {
