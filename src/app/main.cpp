@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     using namespace tamberline;
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
     UseFineTimerSlack();
+    UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     TApplication app(argc, argv);
     BindQtDelivery();
     TPosixSystemClock clock;

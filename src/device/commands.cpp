@@ -107,8 +107,9 @@ void TDeviceCommands::Send(uint8_t command, const TPayload* p) {
 }
 
 void TDeviceCommands::SendZoneCommand() {
-    if (s_.ZoneHours == 0 && s_.ZoneSeconds < 0) {
-        // With zero whole hours the sign follows a negative seconds part.
+    if (s_.ZoneHours == 0 && s_.ZoneMinutes == 0 && s_.ZoneSeconds < 0) {
+        // A zone of 0:00 takes its sign from a negative seconds part. With minutes present the
+        // sign must stay: +0:30 with -5 s is 0:29:55 east, flipping it would send 0:30:05 west.
         s_.ZonePlus = 0;
         v_.SetZoneHoursText("-0");
     }

@@ -85,7 +85,9 @@ void TZoneEditor::AfterOperatingMode() {
 
 void TZoneEditor::ApplyReceiverCorrection(int corrSeconds) {
     S.ZoneSeconds = corrSeconds;
-    if (S.ZoneHours == 0) {
+    // Only a zone of 0:00 has no sign of its own; with minutes present (+0:30, -0:30) the
+    // correction must not turn the zone to the other side of the meridian.
+    if (S.ZoneHours == 0 && S.ZoneMinutes == 0) {
         S.ZonePlus = corrSeconds < 0 ? 0 : 1;
         V.SetZoneHoursText(S.ZonePlus ? "+0" : "-0");
     }

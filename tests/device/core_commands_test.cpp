@@ -126,15 +126,18 @@ TEST_F(CommandsTest, EachCommandLeavesItsSlotValue) {
     }
 }
 
-TEST_F(CommandsTest, ZeroHoursTakeTheSignOfNegativeSeconds) {
+TEST_F(CommandsTest, ZeroHoursAndMinutesTakeTheSignOfNegativeSeconds) {
     struct Case {
         const char* name;
         int minutes;
         Bytes payload;
+        uint8_t plusAfter;
+        const char* hoursText;
     };
     const Case cases[] = {
-        {"+0:00 -5 s", 0, {0x80, 0x00, 0x05}},
-        {"+0:30 -5 s", 30, {0x80, 0x1E, 0x05}},
+        {"+0:00 -5 s is 5 s west", 0, {0x80, 0x00, 0x05}, 0, "-0"},
+        // The offset is 0:29:55 east; turning the sign would send 0:30:05 west.
+        {"+0:30 -5 s keeps its sign", 30, {0x00, 0x1D, 0x37}, 1, "+0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -144,8 +147,8 @@ TEST_F(CommandsTest, ZeroHoursTakeTheSignOfNegativeSeconds) {
         const Bytes wire = pty.Receive();
         ASSERT_EQ(wire.size(), 8u);
         EXPECT_EQ(Bytes(wire.begin() + 4, wire.begin() + 7), c.payload);
-        EXPECT_EQ(state.ZonePlus, 0);
-        EXPECT_EQ(view.ZoneHoursText, "-0");
+        EXPECT_EQ(state.ZonePlus, c.plusAfter);
+        EXPECT_EQ(view.ZoneHoursText, c.hoursText);
         EXPECT_EQ(state.ZoneSeconds, -5);  // the shared values stay as they were
     }
 }

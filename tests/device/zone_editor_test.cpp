@@ -262,9 +262,13 @@ TEST_P(ReceiverCorrection, StoresSecondsAndSign) {
 }
 
 const TCorrectionCase kCorrectionCases[] = {
-    {"NegativeAtZeroHoursShowsMinusZero", "+0:00", -5, "-0", 0}, {"ZeroAtZeroHoursShowsPlusZero", "-0:00", 0, "+0", 1},
-    {"PositiveAtZeroHoursShowsPlusZero", "-0:00", 12, "+0", 1},  {"NegativeWithHoursLeavesField", "+3:00", -5, "", 1},
+    {"NegativeAtZeroHoursShowsMinusZero", "+0:00", -5, "-0", 0},
+    {"ZeroAtZeroHoursShowsPlusZero", "-0:00", 0, "+0", 1},
+    {"PositiveAtZeroHoursShowsPlusZero", "-0:00", 12, "+0", 1},
+    {"NegativeWithHoursLeavesField", "+3:00", -5, "", 1},
     {"PositiveWithMinusHoursLeavesField", "-3:00", 5, "", 0},
+    {"NegativeWithPlusMinutesKeepsSign", "+0:30", -5, "", 1},
+    {"PositiveWithMinusMinutesKeepsSign", "-0:30", 5, "", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Corrections, ReceiverCorrection, testing::ValuesIn(kCorrectionCases),

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -91,9 +92,12 @@ std::optional<std::string> TSimProcess::ReadLine(int waitMs) {
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return std::nullopt;
+        // A short or spent wait still looks once at what is already there.
         pollfd p{fromSim_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+        if (poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) <= 0) {
+            if (left <= 0) return std::nullopt;
+            continue;
+        }
         char buf[512];
         const ssize_t n = read(fromSim_, buf, sizeof buf);
         if (n <= 0) return std::nullopt;
