@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/startup.h"
 #include "device/crc8.h"
 #include "device/frames.h"
 #include "serial/comport.h"
@@ -51,15 +52,8 @@ int main(int argc, char** argv) {
     TPollLoop loop;
     SetUiPoster(loop.Poster());
     TComPort port;
+    ConfigureComPort1(port);
     port.SetPort(pty.SlavePath());
-    port.SetBaudRate(br38400);
-    port.Buffer().SetInputSize(10);
-    port.Buffer().SetOutputSize(10);
-    port.Timeouts().SetReadInterval(2);
-    port.Timeouts().SetWriteTotalMultiplier(0);
-    port.Timeouts().SetWriteTotalConstant(0);
-    port.SetSyncMethod(smWindowSync);
-    port.Events = ComEventBit(evRxChar);
 
     // When the write of each frame's last byte returned (ns); the decoder may get there first.
     std::vector<std::atomic<int64_t>> writtenNs(static_cast<size_t>(frames));

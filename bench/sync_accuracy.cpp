@@ -21,6 +21,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/startup.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "device/crc8.h"
@@ -131,13 +132,8 @@ TRunFigures Run(int ticks, int hundredths) {
         seen = p.RxEventTime();
         core.ComPort1RxChar(p, n);
     };
+    ConfigureComPort1(port);
     port.SetPort(ptsname(master));
-    port.SetBaudRate(br38400);
-    port.Buffer().SetInputSize(10);
-    port.Buffer().SetOutputSize(10);
-    port.Timeouts().SetReadInterval(2);
-    port.Events = ComEventBit(evRxChar);
-    port.SetSyncMethod(smWindowSync);
     port.Open();
 
     const auto interval = std::chrono::milliseconds(1000 - 10 * hundredths);

@@ -31,6 +31,25 @@ void ReadSettings(TStartupContext& c) {
 
 }  // namespace
 
+void ConfigureComPort1(TCustomComPort& port) {
+    port.SetPort("COM1");
+    port.SetBaudRate(br38400);
+    port.SetDataBits(dbEight);
+    port.SetStopBits(sbOneStopBit);
+    port.Parity().SetBits(prNone);
+    port.FlowControl().SetFlowControl(fcNone);
+    port.FlowControl().SetControlDTR(dtrDisable);
+    port.Buffer().SetInputSize(10);
+    port.Buffer().SetOutputSize(10);
+    port.Timeouts().SetReadInterval(2);
+    port.Timeouts().SetReadTotalMultiplier(0);
+    port.Timeouts().SetReadTotalConstant(0);
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(0);
+    port.Events = ComEventBit(evRxChar);
+    port.SetSyncMethod(smWindowSync);
+}
+
 void RunCreateSteps(TStartupContext& c) {
     TSharedState& s = c.State;
     c.View.SetStatusText(0, c.DateLine());

@@ -25,6 +25,11 @@ struct TStartupContext {
     std::function<std::string(int)> ClockText;  // two digits
 };
 
+// The main window's stored description of ComPort1, applied before start-up reads the settings:
+// "COM1" at 38400, 8N1, no flow control with DTR/RTS off, 10-byte queues, read interval 2 ms and
+// no total timeouts, receive events only, delivered on the UI thread.
+void ConfigureComPort1(TCustomComPort& port);
+
 // Creation from the date line to the zone query: state defaults, clock and editor texts, the
 // settings, opening the port, PendingAction := zone query. An error ends the steps where it
 // happens and propagates; the caller shows it and leaves the tray icon out.

@@ -5,6 +5,7 @@
 #include <QStatusBar>
 
 #include "app/inifile.h"
+#include "app/startup.h"
 #include "ui/pictures.h"
 
 namespace tamberline {
@@ -85,6 +86,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
+    ConfigureComPort1(ComPort1);
     TCoreDeps deps{State, *this, ComPort1, Timer1, Clock, [this](const std::string& stamp) {
                        TIniFile ini(SettingsPath(Dir));
                        ini.WriteString("Common Settings", "Last Syncro", stamp);

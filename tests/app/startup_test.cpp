@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "app/error_text.h"
 #include "app/inifile.h"
@@ -71,6 +72,24 @@ struct TSettingsCase {
     uint8_t sumWnt, syncroHours;
     std::string lastSyncro;
 };
+
+// A port left at the component's construction defaults returns from reads at once and takes
+// every event kind: the program needs its own description applied before the settings.
+TEST(ComPort1Description, GivesTheLineTimeoutsAndDeliveryTheDeviceNeeds) {
+    TComPort port;
+    ConfigureComPort1(port);
+    TDcb want;
+    want.DCBlength = 28, want.BaudRate = 38400, want.Flags = 1, want.XonLim = 2, want.XoffLim = 2;
+    want.ByteSize = 8, want.XonChar = 17, want.XoffChar = 19;
+    EXPECT_EQ(port.BuildDcb(), want);
+    const TComTimeouts& t = port.Timeouts();
+    EXPECT_EQ(std::vector<int32_t>({t.ReadInterval(), t.ReadTotalMultiplier(), t.ReadTotalConstant(),
+                                    t.WriteTotalMultiplier(), t.WriteTotalConstant()}),
+              std::vector<int32_t>({2, 0, 0, 0, 0}));
+    EXPECT_EQ(port.Events, ComEventBit(evRxChar));
+    EXPECT_EQ(port.SyncMethod(), smWindowSync);
+    EXPECT_EQ(port.Port(), "COM1");
+}
 
 TEST_F(StartupTest, SettingsReachThePortTheStateAndTheView) {
     TPtyPair pty;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/startup.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "device/core_fakes.h"
@@ -29,15 +30,8 @@ class CoreIntegration : public ::testing::Test {
         };
         loop.Watch(timer.Fd(), [this] { timer.OnReadable(); });
         port.OnRxChar = [this](TCustomComPort& p, int n) { core.ComPort1RxChar(p, n); };
+        ConfigureComPort1(port);
         port.SetPort(sim.PtyPath());
-        port.SetBaudRate(br38400);
-        port.Buffer().SetInputSize(10);
-        port.Buffer().SetOutputSize(10);
-        port.Timeouts().SetReadInterval(2);
-        port.Timeouts().SetWriteTotalMultiplier(0);
-        port.Timeouts().SetWriteTotalConstant(0);
-        port.Events = ComEventBit(evRxChar);
-        port.SetSyncMethod(smWindowSync);
         port.Open();
     }
     void TearDown() override {

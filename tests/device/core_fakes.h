@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "clock/system_clock.h"
 #include "device/timer1.h"
 #include "device/view.h"
@@ -126,13 +127,8 @@ class TPty {
 
 // The system's own port settings, opened on a pty slave; no receive events (tests read directly).
 inline void OpenOnPty(TCustomComPort& port, const TPty& pty, TComEvents events = 0) {
+    ConfigureComPort1(port);
     port.SetPort(pty.SlavePath());
-    port.SetBaudRate(br38400);
-    port.Buffer().SetInputSize(10);
-    port.Buffer().SetOutputSize(10);
-    port.Timeouts().SetReadInterval(2);
-    port.Timeouts().SetWriteTotalMultiplier(0);
-    port.Timeouts().SetWriteTotalConstant(0);
     port.Events = events;
     port.Open();
 }
