@@ -98,6 +98,13 @@ TEST_F(CoreIntegration, QueryZoneSetZoneThenSetThePcClock) {
     EXPECT_GE(ticks - ticksBefore, 2);
     EXPECT_EQ(view.HH, "12");  // the device took the zone two hours further east
     EXPECT_EQ(clock.Sets.size(), 1u);
+
+    // Set the device to 12:00:00 by hand: the command carries the second before it.
+    state.NewHH = 12, state.NewMM = 0, state.NewSS = 0;
+    state.PendingAction = paSendTime;
+    ASSERT_TRUE(RunUntilSimSays("cmd E2 E4 0B 03 0B 3B 3B 9F", milliseconds(3000)));
+    ASSERT_TRUE(loop.RunUntil([&] { return view.HH + view.MM == "1200"; }, milliseconds(3000)));
+    EXPECT_LE(std::stoi(view.SS), 2);
 }
 
 }  // namespace
