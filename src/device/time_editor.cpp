@@ -21,10 +21,14 @@ int DigitValue(char c, bool hex) {
     return -1;
 }
 
-bool IsBlank(const std::string& text) {
-    for (char c : text)
-        if (c != ' ') return false;
-    return true;
+// Blanks, a sign or a "$" with nothing after them are the start of a number being typed: an
+// error box there would take the focus and swallow the keys that finish it ("$" then "A").
+bool IsUnfinishedNumber(const std::string& text) {
+    size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) return true;
+    if (text[i] == '+' || text[i] == '-') ++i;
+    if (i < text.size() && text[i] == '$') ++i;
+    return i == text.size();
 }
 
 }  // namespace
@@ -115,8 +119,7 @@ void TTimeEditor::ShowSS() {
 
 std::optional<uint8_t> TTimeEditor::CheckTyped(const std::string& text, int max, const char* notNumber,
                                                const char* outOfRange) {
-    // Blanks alone are what is left after deleting the digit of "  7": the user is still typing.
-    if (IsBlank(text)) return std::nullopt;
+    if (IsUnfinishedNumber(text)) return std::nullopt;
     const std::optional<int32_t> n = ParseTypedInteger(text);
     if (!n) {
         V.ShowInputError(notNumber);
