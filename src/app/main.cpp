@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
+    UseRaisedPriority();       // likewise; refused without the right, and then the default serves
     TApplication app(argc, argv);
     BindQtDelivery();
     TPosixSystemClock clock;

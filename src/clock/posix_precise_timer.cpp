@@ -1,5 +1,6 @@
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -106,6 +107,10 @@ bool UseShortSchedulerSlice() {
     // enough for the tick's last stretch (kEarlyWake) and its work to run in one piece.
     attr.runtime = 1000000;
     return syscall(SYS_sched_setattr, 0, &attr, 0) == 0;
+}
+
+bool UseRaisedPriority() {
+    return setpriority(PRIO_PROCESS, 0, -10) == 0;
 }
 
 }  // namespace tamberline
