@@ -58,13 +58,15 @@ echo "start to tray (ms, $n runs): p50 $(echo "$sorted" | sed -n "$(((n + 1) / 2
 pid=$!
 pids+=("$pid")
 sleep 5
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-c0=$(ticks "$pid")
+# CPU time of all threads in ns (schedstat), finer than the 10 ms clock ticks of /proc/PID/stat.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{n += $1} END {printf "%d", n}'; }
+c0=$(cpu_ns "$pid")
 sleep "$seconds"
-c1=$(ticks "$pid")
-hz=$(getconf CLK_TCK)
+c1=$(cpu_ns "$pid")
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
 hwm=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
-echo "resident memory: VmRSS $((rss / 1024)) MB ($rss kB), peak VmHWM $((hwm / 1024)) MB"
-awk -v d=$((c1 - c0)) -v hz="$hz" -v s="$seconds" \
-  'BEGIN { printf "CPU over %d s: %d ticks = %.3f %% of one core\n", s, d, 100 * d / hz / s }'
+anon=$(awk '/^Anonymous/ {print $2}' "/proc/$pid/smaps_rollup")
+echo "resident memory: VmRSS $((rss / 1024)) MB ($rss kB; the program's own anonymous memory $anon kB," \
+  "the rest shared library pages), peak VmHWM $((hwm / 1024)) MB"
+awk -v d=$((c1 - c0)) -v s="$seconds" \
+  'BEGIN { printf "CPU over %d s: %.1f ms = %.4f %% of one core\n", s, d / 1e6, 100 * d / 1e9 / s }'
