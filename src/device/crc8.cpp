@@ -12,7 +12,8 @@ constexpr std::array<uint8_t, 256> MakeTable() {
     std::array<uint8_t, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned r = i;
-        for (int bit = 0; bit < 8; ++bit) r = (r & 1) ? (r >> 1) ^ 0x8C : r >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            r = (r & 1) ? (r >> 1) ^ 0x8C : r >> 1;
         table[i] = static_cast<uint8_t>(r);
     }
     return table;
@@ -24,7 +25,8 @@ const std::array<uint8_t, 256> CrcTable = MakeTable();
 
 uint8_t Crc8(const uint8_t* data, size_t size) {
     uint8_t reg = kCrcInit;
-    for (size_t i = 0; i < size; ++i) reg = CrcStep(reg, data[i]);
+    for (size_t i = 0; i < size; ++i)
+        reg = CrcStep(reg, data[i]);
     return reg;
 }
 

@@ -9,7 +9,7 @@
 namespace tamberline {
 
 class TTimer1 {
-public:
+  public:
     virtual ~TTimer1() = default;
     // A different interval restarts a running countdown from `from`; an equal one leaves it alone.
     virtual void SetInterval(uint32_t ms, TMonoTime from) = 0;

@@ -7,7 +7,7 @@
 namespace tamberline {
 
 class TMainView {
-public:
+  public:
     virtual ~TMainView() = default;
 
     // Device state group.
@@ -27,9 +27,9 @@ public:
     virtual void SetNewHHText(const std::string& text) = 0;  // written by program: no input check
     virtual void SetNewMMText(const std::string& text) = 0;
     virtual void SetNewSSText(const std::string& text) = 0;
-    virtual bool TimeModeSelected() const = 0;               // rbtTime checked
-    virtual void SetTimeModeSelected(bool timeMode) = 0;     // rbtTime on / rbtSec on
-    virtual void SetNewTimeFieldsVisible(bool on) = 0;       // edNewHH, sbNewHH, lbNewHH, edNewMM, sbNewMM, lbNewMM
+    virtual bool TimeModeSelected() const = 0;            // rbtTime checked
+    virtual void SetTimeModeSelected(bool timeMode) = 0;  // rbtTime on / rbtSec on
+    virtual void SetNewTimeFieldsVisible(bool on) = 0;    // edNewHH, sbNewHH, lbNewHH, edNewMM, sbNewMM, lbNewMM
     virtual void SetNewSSReadOnly(bool on) = 0;
 
     // Status bar: panel 0 date line, panel 1 last PC synchronisation.
