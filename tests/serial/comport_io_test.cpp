@@ -162,10 +162,10 @@ TEST(ComPortIo, TimeoutRecordVariants) {
         int wantBytes;
     };
     const Case cases[] = {
-        {"all-ones interval returns at once with nothing", -1, 0, 0, 0, 30, 0},
-        {"total constant ends a silent read", 0, 0, 100, 95, 200, 0},
-        {"total per byte", 0, 20, 0, 75, 180, 0},  // 4 bytes * 20 ms
-        {"any byte, wait up to constant", -1, -1, 80, 75, 180, 0},
+        {"all-ones interval returns at once with nothing", -1, 0, 0, 0, 100, 0},
+        {"total constant ends a silent read", 0, 0, 100, 95, 300, 0},
+        {"total per byte", 0, 20, 0, 75, 280, 0},  // 4 bytes * 20 ms
+        {"any byte, wait up to constant", -1, -1, 80, 75, 280, 0},
     };
     for (const auto& c : cases) {
         TPtyPort p;

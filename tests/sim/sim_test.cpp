@@ -99,7 +99,7 @@ TEST(SimulatorFrames, OneFramePerSecondWithTimePhaseAndCrc) {
                 EXPECT_LE(after, c.Hundredths * 10 * kMs + 400 * kMs) << c.Name;
             } else {
                 int64_t gap = chunk->ArrivalNs - previous;
-                EXPECT_NEAR(static_cast<double>(gap), 1000.0 * kMs, 30.0 * kMs) << c.Name << ": frame " << i;
+                EXPECT_NEAR(static_cast<double>(gap), 1000.0 * kMs, 100.0 * kMs) << c.Name << ": frame " << i;
             }
             previous = chunk->ArrivalNs;
         }
@@ -348,7 +348,7 @@ TEST(SimulatorFaults, StdinCommandsDoWhatTheySay) {
              EXPECT_EQ(t->Hundredths, 70);
              EXPECT_EQ(t->Clock(), AddSeconds(f.Clock(), 1));
              // The line was sent just after hundredth 50: the next frame is at hundredth 70 of the next second.
-             EXPECT_NEAR(static_cast<double>(ch[0].ArrivalNs - sentAt), 1200.0 * kMs, 60.0 * kMs);
+             EXPECT_NEAR(static_cast<double>(ch[0].ArrivalNs - sentAt), 1200.0 * kMs, 150.0 * kMs);
          }},
         {"unknown control line changes nothing", base, "bogus 12",
          [](const TTimeFrame& f, const std::vector<TChunk>& ch, int64_t) {
