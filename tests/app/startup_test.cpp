@@ -18,15 +18,6 @@
 namespace tamberline {
 namespace {
 
-class TStartupView : public test::TFakeMainView {
-  public:
-    std::string Status[2], Clock[3];
-    void SetStatusText(int panel, const std::string& t) override { Status[panel] = t; }
-    void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) override {
-        Clock[0] = hh, Clock[1] = mm, Clock[2] = ss;
-    }
-};
-
 class TFixedDir : public TCurrentDirectory {
   public:
     explicit TFixedDir(std::string d) : dir(std::move(d)) {}
@@ -57,20 +48,11 @@ class StartupTest : public ::testing::Test {
     }
 
     TSharedState state;
-    TStartupView view;
+    test::TFakeMainView view;
     TComPort port;
     std::unique_ptr<TFixedDir> dir;
     std::unique_ptr<TZoneEditor> zone;
     int sumWntWrites = 0;
-};
-
-struct TSettingsCase {
-    const char* name;
-    const char* ini;  // "<pty>" stands for the pseudo-terminal's path
-    std::string port;
-    TBaudRate baud;
-    uint8_t sumWnt, syncroHours;
-    std::string lastSyncro;
 };
 
 // A port left at the component's construction defaults returns from reads at once and takes
@@ -91,37 +73,36 @@ TEST(ComPort1Description, GivesTheLineTimeoutsAndDeliveryTheDeviceNeeds) {
     EXPECT_EQ(port.Port(), "COM1");
 }
 
+const std::string kLastSyncro = " Последняя синхронизация времени на ПК: ";
+
 TEST_F(StartupTest, SettingsReachThePortTheStateAndTheView) {
     TPtyPair pty;
-    const TSettingsCase cases[] = {
-        {"all keys",
-         "[ComPortSettings]\nComPort=<pty>\nBaudRate=115200\n[Common Settings]\nSumWnt=1\n"
-         "Last Syncro=01.02.2024 10:20\nSyncroEveryHours=6\n",
-         pty.SlavePath(), br115200, 1, 6, "01.02.2024 10:20"},
-        {"baud name not in the list", "[ComPortSettings]\nComPort=<pty>\nBaudRate=abc\n", pty.SlavePath(), br9600, 0, 1,
-         "еще не проводилась..."},
-        {"hexadecimal period", "[ComPortSettings]\nComPort=<pty>\n[Common Settings]\nSyncroEveryHours=0x0C\n",
-         pty.SlavePath(), br38400, 0, 12, "еще не проводилась..."},
-        {"winter/summer outside 0..1 reads as winter",
-         "[ComPortSettings]\nComPort=<pty>\n[Common Settings]\nSumWnt=5\n", pty.SlavePath(), br38400, 0, 1,
+    const struct {
+        const char* name;
+        const char* ini;  // after the port's own line
+        TBaudRate baud;
+        uint8_t sumWnt, syncroHours;
+        std::string lastSyncro;
+    } cases[] = {
+        {"all keys", "BaudRate=115200\n[Common Settings]\nSumWnt=1\nLast Syncro=01.02.2024 10:20\nSyncroEveryHours=6\n",
+         br115200, 1, 6, "01.02.2024 10:20"},
+        {"baud name not in the list", "BaudRate=abc\n", br9600, 0, 1, "еще не проводилась..."},
+        {"hexadecimal period", "[Common Settings]\nSyncroEveryHours=0x0C\n", br38400, 0, 12, "еще не проводилась..."},
+        {"winter/summer outside 0..1 reads as winter", "[Common Settings]\nSumWnt=5\n", br38400, 0, 1,
          "еще не проводилась..."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string ini = c.ini;
-        ini.replace(ini.find("<pty>"), 5, pty.SlavePath());
-        WriteSettings(ini);
+        WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\n" + c.ini);
         state = {};
-        view = {};
-        view.OnSumWntSelectedByProgram = [this] { zone->rdgSumWntClick([this](uint8_t) { ++sumWntWrites; }); };
         auto ctx = Context();
         RunCreateSteps(ctx);
-        EXPECT_EQ(port.Port(), c.port);
+        EXPECT_EQ(port.Port(), pty.SlavePath());
         EXPECT_EQ(port.BaudRate(), c.baud);
         EXPECT_EQ(state.SumWntIndex, c.sumWnt);
         EXPECT_EQ(view.SumWnt, c.sumWnt);
         EXPECT_EQ(state.SyncroHours, c.syncroHours);
-        EXPECT_EQ(view.Status[1], " Последняя синхронизация времени на ПК: " + c.lastSyncro);
+        EXPECT_EQ(view.Status[1], kLastSyncro + c.lastSyncro);
         EXPECT_TRUE(view.Questions.empty()) << "the program's own selection must not ask";
         EXPECT_EQ(sumWntWrites, 0);
         EXPECT_TRUE(port.Connected());
@@ -135,7 +116,7 @@ TEST_F(StartupTest, FreshStateAndTextsBeforeThePortOpens) {
     auto ctx = Context();
     EXPECT_THROW(RunCreateSteps(ctx), EComPort);  // "Com1" is no device here
     EXPECT_EQ(view.Status[0], " Пт: 15.03.2024");
-    EXPECT_EQ(view.Clock[0] + view.Clock[1] + view.Clock[2], "000000");
+    EXPECT_EQ(view.HH + view.MM + view.SS, "000000");
     EXPECT_EQ(state.ClockHH, 0);
     EXPECT_EQ(state.SputSync, 0);
     EXPECT_EQ(state.SputSyncShown, 0);
@@ -149,7 +130,7 @@ TEST_F(StartupTest, FreshStateAndTextsBeforeThePortOpens) {
     EXPECT_EQ(port.Port(), "Com1");
     EXPECT_EQ(port.BaudRate(), br38400);
     EXPECT_EQ(state.SyncroHours, 1);
-    EXPECT_EQ(view.Status[1], " Последняя синхронизация времени на ПК: еще не проводилась...");
+    EXPECT_EQ(view.Status[1], kLastSyncro + "еще не проводилась...");
 }
 
 TEST_F(StartupTest, FailedOpenStopsBeforeTheZoneQuery) {
@@ -166,27 +147,30 @@ TEST_F(StartupTest, FailedOpenStopsBeforeTheZoneQuery) {
     EXPECT_EQ(state.PendingAction, paNone);
 }
 
+// Also after a failed start: the port chosen in the port dialog while the port stayed closed.
 TEST_F(StartupTest, CloseWritesPortBaudAndChoice) {
     TPtyPair pty;
-    port.SetPort(pty.SlavePath());
-    port.SetBaudRate(br57600);
-    port.Open();
-    state.SumWntIndex = 1;
-    RunCloseSteps(state, port, *dir);
-    EXPECT_FALSE(port.Connected());
-    TIniFile ini(dir->dir + "/Settings.INI");
-    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), pty.SlavePath());
-    EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), "57600");
-    EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", -1), 1);
-}
-
-TEST_F(StartupTest, CloseAfterFailedStartStillSavesTheChosenPort) {
-    port.SetPort("ttyUSB7");  // chosen in the port dialog while the port stayed closed
-    port.SetBaudRate(br19200);
-    RunCloseSteps(state, port, *dir);
-    TIniFile ini(dir->dir + "/Settings.INI");
-    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), "ttyUSB7");
-    EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), "19200");
+    const struct {
+        const char* name;
+        std::string port;
+        bool open;
+        TBaudRate baud;
+        const char* baudText;
+    } cases[] = {{"open port", pty.SlavePath(), true, br57600, "57600"},
+                 {"port never opened", "ttyUSB7", false, br19200, "19200"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.SetPort(c.port);
+        port.SetBaudRate(c.baud);
+        if (c.open) port.Open();
+        state.SumWntIndex = 1;
+        RunCloseSteps(state, port, *dir);
+        EXPECT_FALSE(port.Connected());
+        TIniFile ini(dir->dir + "/Settings.INI");
+        EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), c.port);
+        EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), c.baudText);
+        EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", -1), 1);
+    }
 }
 
 TEST_F(StartupTest, UnwritableSettingsAtCloseReportAfterThePortIsClosed) {

@@ -2,33 +2,12 @@
 // date line, with a recording view, a fake timer and a fake PC clock.
 #include <gtest/gtest.h>
 
-#include "clock/program_core.h"
 #include "device/core_fakes.h"
 
 namespace tamberline {
 namespace {
 
-using namespace tamberline::testing;
-using Bytes = std::vector<uint8_t>;
-
-class TickTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        OpenOnPty(port, pty);
-        state.SyncroHours = 1;
-        state.SputSync = 1;
-    }
-    void SetClock(int hh, int mm, int ss) { state.ClockHH = hh, state.ClockMM = mm, state.ClockSS = ss; }
-
-    TPty pty;
-    TComPort port;
-    TSharedState state;
-    TFakeView view;
-    TFakeTimer timer;
-    TFakeClock clock;
-    std::vector<std::string> recorded;
-    TProgramCore core{{state, view, port, timer, clock, [this](const std::string& s) { recorded.push_back(s); }}};
-};
+using TickTest = test::CoreTest;
 
 TEST_F(TickTest, AdvancesShowsAndDisarms) {
     struct Case {
@@ -47,9 +26,7 @@ TEST_F(TickTest, AdvancesShowsAndDisarms) {
         SetClock(c.hh, c.mm, c.ss);
         timer.On = true;
         core.Timer1Timer();
-        EXPECT_EQ(view.HH, c.wantHH);
-        EXPECT_EQ(view.MM, c.wantMM);
-        EXPECT_EQ(view.SS, c.wantSS);
+        EXPECT_EQ(view.HH + ":" + view.MM + ":" + view.SS, std::string(c.wantHH) + ":" + c.wantMM + ":" + c.wantSS);
         EXPECT_FALSE(timer.On);
     }
 }
@@ -65,60 +42,54 @@ TEST_F(TickTest, FirstTickFillsTheTimeEditorOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         state.FillNewTime = 1, state.NewSS = 0;
-        view.NewSSText.clear();
+        view.NewSS.clear();
         view.TimeMode = c.timeMode;
         SetClock(7, 8, 5);
         core.Timer1Timer();
-        EXPECT_EQ(view.NewHHText, "07");
-        EXPECT_EQ(view.NewMMText, "08");
-        EXPECT_EQ(view.NewSSText, c.wantSS);
+        EXPECT_EQ(view.NewHH + view.NewMM + view.NewSS, std::string("0708") + c.wantSS);
         EXPECT_EQ(state.NewHH, 7);
         EXPECT_EQ(state.NewSS, c.wantNewSS);
-        EXPECT_EQ(state.FillNewTime, 0);
-        view.NewHHText = "x";
+        view.NewHH = "x";
         core.Timer1Timer();
-        EXPECT_EQ(view.NewHHText, "x");
+        EXPECT_EQ(view.NewHH, "x");
     }
 }
 
+// Each request is served once by the next tick; what it leaves in the slot is the next tick's work.
 TEST_F(TickTest, SlotIsServedOnceAndLeftAsDue) {
     struct Case {
         const char* name;
         uint8_t request;
         uint8_t sputSync;
-        size_t wantBytes;  // bytes on the wire
+        bool onTheHour;    // the tick shows 06:00:00, when the hourly PC sync falls due
+        const char* wire;  // what goes to the device
         size_t wantSets;   // PC clock settings
         uint8_t after;
     };
     const Case cases[] = {
-        {"empty slot", paNone, 1, 0, 0, paNone},
-        {"zone query", paZoneQuery, 1, 5, 0, paNone},
-        {"set zone then sync", paSendZone, 1, 8, 0, paSyncNow},
-        {"set time", paSendTime, 0, 8, 0, paNone},
-        {"sync now without satellite", paSyncNow, 0, 0, 1, paNone},
-        {"scheduled sync", paScheduledSync, 1, 0, 1, paNone},
-        {"scheduled sync waits for satellite", paScheduledSync, 0, 0, 0, paScheduledSync},
-        {"unknown value is no request", 0x0C, 1, 0, 0, 0x0C},
+        {"empty slot", paNone, 1, false, "", 0, paNone},
+        {"zone query", paZoneQuery, 1, false, "E2 E4 0C 03 53", 0, paNone},
+        {"set zone, then a PC sync", paSendZone, 1, false, "E2 E4 0A 03 03 00 00 E7", 0, paSyncNow},
+        {"set time, a second before 12:00:01", paSendTime, 0, false, "E2 E4 0B 03 0C 00 00 75", 0, paNone},
+        {"sync now without satellite", paSyncNow, 0, false, "", 1, paNone},
+        {"scheduled sync", paScheduledSync, 1, false, "", 1, paNone},
+        {"scheduled sync waits for satellite", paScheduledSync, 0, false, "", 0, paScheduledSync},
+        {"unknown value is no request", 0x0C, 1, false, "", 0, 0x0C},
+        {"the schedule is set last and overwrites", paSendZone, 1, true, "E2 E4 0A 03 03 00 00 E7", 0, paScheduledSync},
     };
+    state.ZoneHours = 3, state.ZonePlus = 1;
+    state.NewHH = 12, state.NewMM = 0, state.NewSS = 1;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clock.Sets.clear();
-        SetClock(10, 20, 30);
+        c.onTheHour ? SetClock(5, 59, 59) : SetClock(10, 20, 30);
         state.PendingAction = c.request;
         state.SputSync = c.sputSync;
         core.Timer1Timer();
-        EXPECT_EQ(pty.Receive(50).size(), c.wantBytes);
+        EXPECT_EQ(test::ReadHex(pty), c.wire);
         EXPECT_EQ(clock.Sets.size(), c.wantSets);
         EXPECT_EQ(state.PendingAction, c.after);
     }
-}
-
-TEST_F(TickTest, LaterRequestReplacesAnUnservedOne) {
-    state.PendingAction = paZoneQuery;  // start-up
-    core.mnCtrlSyncroClick();
-    core.Timer1Timer();
-    EXPECT_TRUE(pty.Receive(50).empty());
-    EXPECT_EQ(clock.Sets.size(), 1u);
 }
 
 TEST_F(TickTest, WaitingScheduledSyncTakesTheTimeOfTheTickThatServesIt) {
@@ -131,28 +102,17 @@ TEST_F(TickTest, WaitingScheduledSyncTakesTheTimeOfTheTickThatServesIt) {
     SetClock(14, 5, 9);
     core.Timer1Timer();
     ASSERT_EQ(clock.Sets.size(), 1u);
-    EXPECT_EQ(clock.Sets[0].Hour, 14);
-    EXPECT_EQ(clock.Sets[0].Minute, 5);
-    EXPECT_EQ(clock.Sets[0].Second, 10);
+    EXPECT_EQ(clock.Sets[0].Hour * 10000 + clock.Sets[0].Minute * 100 + clock.Sets[0].Second, 140510);
     EXPECT_EQ(state.PendingAction, paNone);
 }
 
-TEST_F(TickTest, ScheduleRuleRunsLastAndOverwrites) {
-    state.PendingAction = paSendZone;
-    SetClock(5, 59, 59);
-    core.Timer1Timer();
-    EXPECT_EQ(pty.Receive().size(), 8u);
-    EXPECT_EQ(state.PendingAction, paScheduledSync);
-}
-
-struct DueCase {
-    const char* name;
-    uint8_t period;
-    std::vector<int> hours;  // hours at which hh:00:00 is due
-};
-
 TEST(ScheduledSyncDue, HoursPerPeriod) {
-    const DueCase cases[] = {
+    struct Case {
+        const char* name;
+        uint8_t period;
+        std::vector<int> hours;  // hours at which hh:00:00 is due
+    };
+    const Case cases[] = {
         {"1 h", 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}},
         {"3 h", 3, {0, 3, 6, 9, 12, 15, 18, 21}},
         {"8 h", 8, {0, 8, 16}},
@@ -169,27 +129,6 @@ TEST(ScheduledSyncDue, HoursPerPeriod) {
         EXPECT_EQ(due, c.hours);
         EXPECT_FALSE(ScheduledSyncDue(0, 0, 1, c.period));
         EXPECT_FALSE(ScheduledSyncDue(0, 1, 0, c.period));
-    }
-}
-
-TEST_F(TickTest, PeriodZeroNeverRequests) {
-    state.SyncroHours = 0;
-    SetClock(23, 59, 59);
-    core.Timer1Timer();
-    EXPECT_EQ(state.PendingAction, paNone);
-}
-
-TEST_F(TickTest, TwentyFourHourPeriodSetsTheClockAtMidnightAndNoon) {
-    state.SyncroHours = 24;
-    for (int hh : {23, 11}) {
-        SCOPED_TRACE(hh);
-        clock.Sets.clear();
-        SetClock(hh, 59, 59);
-        core.Timer1Timer();
-        core.Timer1Timer();
-        ASSERT_EQ(clock.Sets.size(), 1u);
-        EXPECT_EQ(clock.Sets[0].Hour, (hh + 1) % 24);
-        EXPECT_EQ(clock.Sets[0].Second, 1);
     }
 }
 

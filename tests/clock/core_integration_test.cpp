@@ -15,8 +15,9 @@
 namespace tamberline {
 namespace {
 
-using namespace tamberline::testing;
 using std::chrono::milliseconds;
+using test::TFakeClock;
+using test::TFakeMainView;
 
 class CoreIntegration : public ::testing::Test {
   protected:
@@ -52,7 +53,7 @@ class CoreIntegration : public ::testing::Test {
     TSimProcess sim{TAMBERLINE_SIM, {"--phase", "30", "--tod", "10:20:30", "--zone", "+030045"}};
     TPollLoop loop;
     TSharedState state;
-    TFakeView view;
+    TFakeMainView view;
     TFakeClock clock;
     TComPort port;
     TPreciseTimer timer;
@@ -70,11 +71,11 @@ TEST_F(CoreIntegration, QueryZoneSetZoneThenSetThePcClock) {
         << sim.ReadLine(2000).value_or("nothing");
     EXPECT_EQ(ticks, 1);  // the query goes out at the first tick
     EXPECT_EQ(state.PendingAction, paNone);
-    EXPECT_FALSE(view.NewHHText.empty());  // first tick filled the time editor
+    EXPECT_FALSE(view.NewHH.empty());  // first tick filled the time editor
 
-    ASSERT_TRUE(loop.RunUntil([&] { return !view.ZoneMinutesText.empty(); }, milliseconds(3000)));
-    EXPECT_EQ(view.ZoneHoursText, "+3");
-    EXPECT_EQ(view.ZoneMinutesText, "01");
+    ASSERT_TRUE(loop.RunUntil([&] { return !view.ZoneMinutes.empty(); }, milliseconds(3000)));
+    EXPECT_EQ(view.ZoneHours, "+3");
+    EXPECT_EQ(view.ZoneMinutes, "01");
     EXPECT_EQ(state.ZoneSeconds, -15);
     EXPECT_EQ(view.ModeCalls.back(), true);
     EXPECT_EQ(view.TrayCalls, std::vector<bool>{true});

@@ -18,48 +18,25 @@ bool WaitFire(TPreciseTimer& t, milliseconds limit) {
     return true;
 }
 
+// Times in ms from the start instant t0. The timer is armed with `ms` from `armAt`; then, when
+// `againAt` >= 0, SetInterval(`again`) and SetEnabled(true) come with instant `againAt`.
 struct Case {
     const char* name;
-    std::function<void(TPreciseTimer&, Clock::time_point)> act;
-    int wantMs;  // from the start instant; -1: must not fire within 300 ms
+    int armAt;
+    uint32_t ms;
+    int againAt;
+    uint32_t again;
+    bool disable;
+    int wantMs;  // -1: must not fire within 300 ms
 };
 
 TEST(PreciseTimer, FiresAtTheArmedInstant) {
     const Case cases[] = {
-        {"counts from the given instant, not the call",
-         [](TPreciseTimer& t, Clock::time_point t0) {
-             t.SetInterval(100, t0 - milliseconds(40));
-             t.SetEnabled(true, t0 - milliseconds(40));
-         },
-         60},
-        {"different interval restarts",
-         [](TPreciseTimer& t, Clock::time_point t0) {
-             t.SetInterval(50, t0);
-             t.SetEnabled(true, t0);
-             t.SetInterval(120, t0);
-         },
-         120},
-        {"equal interval leaves the countdown alone",
-         [](TPreciseTimer& t, Clock::time_point t0) {
-             t.SetInterval(80, t0);
-             t.SetEnabled(true, t0);
-             t.SetInterval(80, t0 + milliseconds(50));
-             t.SetEnabled(true, t0 + milliseconds(50));
-         },
-         80},
-        {"disabled timer does not fire",
-         [](TPreciseTimer& t, Clock::time_point t0) {
-             t.SetInterval(30, t0);
-             t.SetEnabled(true, t0);
-             t.SetEnabled(false, t0);
-         },
-         -1},
-        {"instant already past fires at once",
-         [](TPreciseTimer& t, Clock::time_point t0) {
-             t.SetInterval(10, t0 - milliseconds(500));
-             t.SetEnabled(true, t0 - milliseconds(500));
-         },
-         0},
+        {"counts from the given instant, not the call", -40, 100, -1, 0, false, 60},
+        {"different interval restarts", 0, 50, 0, 120, false, 120},
+        {"equal interval leaves the countdown alone", 0, 80, 50, 80, false, 80},
+        {"disabled timer does not fire", 0, 30, -1, 0, true, -1},
+        {"instant already past fires at once", -500, 10, -1, 0, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,7 +48,13 @@ TEST(PreciseTimer, FiresAtTheArmedInstant) {
             timer.SetEnabled(false, firedAt);
         };
         const auto t0 = Clock::now();
-        c.act(timer, t0);
+        timer.SetInterval(c.ms, t0 + milliseconds(c.armAt));
+        timer.SetEnabled(true, t0 + milliseconds(c.armAt));
+        if (c.againAt >= 0) {
+            timer.SetInterval(c.again, t0 + milliseconds(c.againAt));
+            timer.SetEnabled(true, t0 + milliseconds(c.againAt));
+        }
+        if (c.disable) timer.SetEnabled(false, t0);
         WaitFire(timer, milliseconds(300));
         if (c.wantMs < 0) {
             EXPECT_EQ(fired, 0);

@@ -1,3 +1,4 @@
-tamberline_gtest(device_frames_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/core_frames_test.cpp LIBS tamberline_app)
-tamberline_gtest(device_messages_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/core_messages_test.cpp LIBS tamberline_app)
-tamberline_gtest(device_commands_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/core_commands_test.cpp LIBS tamberline_app)
+foreach(unit frames messages commands)
+  tamberline_gtest(device_${unit}_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/core_${unit}_test.cpp
+    LIBS tamberline_app tamberline_test_support)
+endforeach()

@@ -8,8 +8,7 @@
 namespace tamberline {
 namespace {
 
-using testing::TFakeTimer;
-using testing::TFakeView;
+using test::TFakeTimer;
 
 TMessageFrame TimeFrame(uint8_t h100, uint8_t ss, uint8_t mm, uint8_t hh) {
     return {{0, 0, 0x09, 0, h100, ss, mm, hh, 0}, 9};
@@ -18,11 +17,8 @@ TMessageFrame ZoneFrame(uint8_t h, uint8_t m, uint8_t s) {
     return {{0, 0, 0x0C, 0, h, m, s, 0, 0}, 8};
 }
 
-class MessagesTest : public ::testing::Test {
+class MessagesTest : public test::CoreTest {
   protected:
-    TSharedState state;
-    TFakeView view;
-    TFakeTimer timer;
     TMessageHandler handler{state, view, timer};
     const TMonoTime rx = std::chrono::steady_clock::now();
 };
@@ -101,15 +97,15 @@ TEST_F(MessagesTest, ZoneFrameSetsZoneValuesAndTexts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         view.SumWnt = c.sumWnt;
-        view.ZoneHoursText = "keep";
+        view.ZoneHours = "keep";
         state.PendingAction = paSendTime;
         handler.ApplyFrame(ZoneFrame(c.h, c.m, c.s), rx);
         EXPECT_EQ(state.ZoneHours, c.wantHours);
         EXPECT_EQ(state.ZoneMinutes, c.wantMinutes);
         EXPECT_EQ(state.ZoneSeconds, c.wantSeconds);
         EXPECT_EQ(state.ZonePlus, c.wantPlus);
-        EXPECT_EQ(view.ZoneHoursText, c.hoursText);
-        EXPECT_EQ(view.ZoneMinutesText, c.minutesText);
+        EXPECT_EQ(view.ZoneHours, c.hoursText);
+        EXPECT_EQ(view.ZoneMinutes, c.minutesText);
         EXPECT_EQ(state.PendingAction, paSendTime);  // a zone frame sends and requests nothing
         EXPECT_FALSE(timer.On);
     }

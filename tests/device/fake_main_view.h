@@ -1,5 +1,5 @@
-// Recording stand-in for the main window: keeps the last texts and states the editors
-// write, every message shown, and answers confirmations from a script.
+// Recording stand-in for the main window: keeps the last texts and states the core and the
+// editors write, every mode and tray call, every message shown, and answers confirmations from a script.
 #pragma once
 
 #include <deque>
@@ -13,7 +13,10 @@ namespace tamberline::test {
 
 class TFakeMainView : public TMainView {
   public:
+    std::string HH, MM, SS;  // device clock as shown
     std::string ZoneHours, ZoneMinutes, NewHH, NewMM, NewSS;
+    std::string Status[2];                   // panel 0 date line, panel 1 last PC synchronisation
+    std::vector<bool> ModeCalls, TrayCalls;  // every ApplyOperatingMode / UpdateTray argument
     bool ZoneMinutesEnabled = true;
     int SumWnt = 0;
     bool TimeMode = true;
@@ -26,13 +29,16 @@ class TFakeMainView : public TMainView {
     std::deque<bool> Answers;                         // scripted Confirm answers; No when empty
     std::function<void()> OnSumWntSelectedByProgram;  // the real radio group re-runs its handler
 
-    void ShowClock(const std::string&, const std::string&, const std::string&) override {}
+    void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) override {
+        HH = hh, MM = mm, SS = ss;
+    }
     // The window re-enables the whole zone group in the synchronised mode.
     void ApplyOperatingMode(bool synchronised) override {
         ++ModeApplications;
+        ModeCalls.push_back(synchronised);
         ZoneMinutesEnabled = synchronised;
     }
-    void UpdateTray(bool) override {}
+    void UpdateTray(bool synchronised) override { TrayCalls.push_back(synchronised); }
     void SetZoneHoursText(const std::string& t) override { ZoneHours = t; }
     void SetZoneMinutesText(const std::string& t) override { ZoneMinutes = t; }
     void SetZoneMinutesEnabled(bool on) override { ZoneMinutesEnabled = on; }
@@ -49,7 +55,7 @@ class TFakeMainView : public TMainView {
     void SetTimeModeSelected(bool on) override { TimeMode = on; }
     void SetNewTimeFieldsVisible(bool on) override { NewTimeFieldsVisible = on; }
     void SetNewSSReadOnly(bool on) override { NewSSReadOnly = on; }
-    void SetStatusText(int, const std::string&) override {}
+    void SetStatusText(int panel, const std::string& t) override { Status[panel] = t; }
     void ShowInputError(const std::string& m) override { InputErrors.push_back(m); }
     bool Confirm(const std::string& q) override {
         Questions.push_back(q);
