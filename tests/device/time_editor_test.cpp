@@ -11,8 +11,6 @@
 namespace tamberline {
 namespace {
 
-using test::TFakeMainView;
-
 const char* const kHoursNotNumber = "Значение часов должно быть целым и меньше или равно 23!";
 const char* const kHoursRange = "Значение часов должно быть меньше или равно 23!";
 const char* const kMinutesNotNumber = "Значение минут должно быть целым и меньше или равно 59!";
@@ -20,223 +18,163 @@ const char* const kMinutesRange = "Значение минут должно бы
 const char* const kSecondsNotNumber = "Значение секунд должно быть целым и меньше или равно 59!";
 const char* const kSecondsRange = "Значение секунд должно быть меньше или равно 59!";
 
-struct TParseCase {
-    const char* Name;
-    const char* Text;
-    std::optional<int32_t> Value;
-};
-
-class Parse : public testing::TestWithParam<TParseCase> {};
-
-TEST_P(Parse, ReadsWholeNumbers) {
-    EXPECT_EQ(ParseTypedInteger(GetParam().Text), GetParam().Value);
-}
-
-const TParseCase kParseCases[] = {
-    {"Plain", "42", 42},
-    {"LeadingBlanks", "  7", 7},
-    {"LeadingZeros", "007", 7},
-    {"Plus", "+5", 5},
-    {"Minus", "-1", -1},
-    {"Hex", "$A", 10},
-    {"HexLower", "$1f", 31},
-    {"SignedHex", "-$2", -2},
-    {"Letters", "abc", std::nullopt},
-    {"TrailingBlank", "5 ", std::nullopt},
-    {"TrailingLetter", "5x", std::nullopt},
-    {"SignAlone", "-", std::nullopt},
-    {"DollarAlone", "$", std::nullopt},
-    {"HexDigitWithoutDollar", "A", std::nullopt},
-    {"InnerBlank", "1 2", std::nullopt},
-    {"TooBigForInteger", "99999999999", std::nullopt},
-};
-
-INSTANTIATE_TEST_SUITE_P(Texts, Parse, testing::ValuesIn(kParseCases),
-                         [](const auto& info) { return std::string(info.param.Name); });
-
 enum TField { HH, MM, SS };
 
-struct TTypedCase {
-    const char* Name;
-    TField Field;
-    std::vector<std::string> Edits;  // successive texts of the field as the user types
-    uint8_t Value;                   // value after the edits (starts at 5)
-    std::vector<std::string> Errors;
-};
+// An editor on its own state and view, every new-time value at `start`; with `correction`
+// the seconds field is switched to the correction first.
+struct TRig {
+    TSharedState S;
+    test::TFakeMainView V;
+    TTimeEditor E{S, V};
 
-class Typed : public testing::TestWithParam<TTypedCase> {};
-
-TEST_P(Typed, ChecksEveryEdit) {
-    const TTypedCase& c = GetParam();
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    s.NewHH = s.NewMM = s.NewSS = 5;
-    for (const std::string& t : c.Edits) {
-        if (c.Field == HH) e.edNewHHChange(t);
-        if (c.Field == MM) e.edNewMMChange(t);
-        if (c.Field == SS) e.edNewSSChange(t);
+    explicit TRig(uint8_t start = 0, bool correction = false) {
+        if (correction) E.rbtSecClick();
+        S.NewHH = S.NewMM = S.NewSS = start;
     }
-    const uint8_t value = c.Field == HH ? s.NewHH : c.Field == MM ? s.NewMM : s.NewSS;
-    EXPECT_EQ(value, c.Value);
-    EXPECT_EQ(v.InputErrors, c.Errors);
-    EXPECT_EQ(v.NewHH + v.NewMM + v.NewSS, "") << "typing never rewrites a field";
-}
-
-const TTypedCase kTypedCases[] = {
-    {"MinutesAbc", MM, {"a", "ab", "abc"}, 5, {kMinutesNotNumber, kMinutesNotNumber, kMinutesNotNumber}},
-    {"MinutesSixty", MM, {"6", "60"}, 6, {kMinutesRange}},
-    {"MinutesTwoFiftySix", MM, {"256"}, 5, {kMinutesRange}},
-    {"MinutesMinusOne", MM, {"-", "-1"}, 5, {kMinutesRange}},
-    {"MinutesHex", MM, {"$", "$A"}, 10, {}},
-    {"MinutesSignAndDollarStillTyping", MM, {" ", " +", " +$", " +$1", " +$1F"}, 31, {}},
-    {"MinutesDollarThenLetter", MM, {"$", "$G"}, 5, {kMinutesNotNumber}},
-    {"MinutesFiftyNine", MM, {"5", "59"}, 59, {}},
-    {"MinutesEmptied", MM, {"3", ""}, 3, {}},
-    {"HoursTwentyFiveTakesTheTwo", HH, {"2", "25"}, 2, {kHoursRange}},
-    {"HoursTwentyThree", HH, {"2", "23"}, 23, {}},
-    {"HoursLeadingBlanks", HH, {"  ", "  8"}, 8, {}},
-    {"HoursLetters", HH, {"x"}, 5, {kHoursNotNumber}},
-    {"SecondsSixty", SS, {"60"}, 5, {kSecondsRange}},
-    {"SecondsLetters", SS, {"s"}, 5, {kSecondsNotNumber}},
-    {"SecondsZero", SS, {"0"}, 0, {}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Edits, Typed, testing::ValuesIn(kTypedCases),
-                         [](const auto& info) { return std::string(info.param.Name); });
-
-TEST(TypedCorrection, EditsOfTheReadOnlyCorrectionAreIgnored) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    e.rbtSecClick();
-    e.edNewSSChange("12");
-    EXPECT_EQ(s.NewSS, 0);
-    EXPECT_TRUE(v.InputErrors.empty());
-}
-
-struct TExitCase {
-    const char* Name;
-    TField Field;
-    bool Correction;
-    uint8_t Value;
-    const char* Text;
-};
-
-class Leave : public testing::TestWithParam<TExitCase> {};
-
-TEST_P(Leave, RewritesFromTheValue) {
-    const TExitCase& c = GetParam();
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    if (c.Correction) e.rbtSecClick();
-    s.NewHH = s.NewMM = s.NewSS = c.Value;
-    if (c.Field == HH) e.edNewHHExit();
-    if (c.Field == MM) e.edNewMMExit();
-    if (c.Field == SS) e.edNewSSExit();
-    const std::string& text = c.Field == HH ? v.NewHH : c.Field == MM ? v.NewMM : v.NewSS;
-    EXPECT_EQ(text, c.Text);
-    EXPECT_TRUE(v.InputErrors.empty());
-}
-
-const TExitCase kExitCases[] = {
-    {"HoursSeven", HH, false, 7, "  7"},
-    {"HoursZero", HH, false, 0, "  0"},
-    {"HoursTen", HH, false, 10, "10"},
-    {"MinutesSeven", MM, false, 7, "07"},
-    {"SecondsFiftyNine", SS, false, 59, "59"},
-    {"CorrectionFiftyNine", SS, true, 59, "-1"},
-    {"CorrectionZero", SS, true, 0, "0"},
-    {"CorrectionThirty", SS, true, 30, "+30"},
-    {"CorrectionThirtyOne", SS, true, 31, "-29"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Fields, Leave, testing::ValuesIn(kExitCases),
-                         [](const auto& info) { return std::string(info.param.Name); });
-
-TEST(LeaveAfterBadInput, TheLastTakenValueComesBack) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    e.edNewMMChange("4");
-    e.edNewMMChange("47");
-    e.edNewMMChange("47x");
-    e.edNewMMExit();
-    EXPECT_EQ(v.NewMM, "47");
-    e.edNewHHChange("");
-    e.edNewHHExit();
-    EXPECT_EQ(v.NewHH, "  0");
-}
-
-enum TSpin { Up, Down };
-
-struct TSpinCase {
-    const char* Name;
-    TField Field;
-    bool Correction;
-    uint8_t Start;
-    std::vector<TSpin> Steps;
-    uint8_t Value;
-    const char* Text;
-};
-
-class Spin : public testing::TestWithParam<TSpinCase> {};
-
-TEST_P(Spin, StepsAndStops) {
-    const TSpinCase& c = GetParam();
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    if (c.Correction) e.rbtSecClick();
-    s.NewHH = s.NewMM = s.NewSS = c.Start;
-    for (TSpin step : c.Steps) {
-        if (c.Field == HH) step == Up ? e.sbNewHHUpClick() : e.sbNewHHDownClick();
-        if (c.Field == MM) step == Up ? e.sbNewMMUpClick() : e.sbNewMMDownClick();
-        if (c.Field == SS) step == Up ? e.sbNewSSUpClick() : e.sbNewSSDownClick();
+    uint8_t Value(TField f) const { return f == HH ? S.NewHH : f == MM ? S.NewMM : S.NewSS; }
+    const std::string& Text(TField f) const { return f == HH ? V.NewHH : f == MM ? V.NewMM : V.NewSS; }
+    void Change(TField f, const std::string& t) {
+        f == HH ? E.edNewHHChange(t) : f == MM ? E.edNewMMChange(t) : E.edNewSSChange(t);
     }
-    const uint8_t value = c.Field == HH ? s.NewHH : c.Field == MM ? s.NewMM : s.NewSS;
-    const std::string& text = c.Field == HH ? v.NewHH : c.Field == MM ? v.NewMM : v.NewSS;
-    EXPECT_EQ(value, c.Value);
-    EXPECT_EQ(text, c.Text);
-    EXPECT_TRUE(v.InputErrors.empty()) << "program-written text is never checked";
-}
-
-const TSpinCase kSpinCases[] = {
-    {"HoursStayAtTwentyThree", HH, false, 23, {Up}, 23, "23"},
-    {"HoursStayAtZero", HH, false, 0, {Down}, 0, "  0"},
-    {"HoursNineUp", HH, false, 9, {Up}, 10, "10"},
-    {"HoursTenDown", HH, false, 10, {Down}, 9, "  9"},
-    {"MinutesStayAtFiftyNine", MM, false, 59, {Up}, 59, "59"},
-    {"MinutesStayAtZero", MM, false, 0, {Down}, 0, "00"},
-    {"MinutesNoCarry", MM, false, 58, {Up, Up, Up}, 59, "59"},
-    {"SecondsStayAtFiftyNine", SS, false, 59, {Up}, 59, "59"},
-    {"SecondsStayAtZero", SS, false, 0, {Down}, 0, "00"},
-    {"CorrectionZeroDown", SS, true, 0, {Down}, 59, "-1"},
-    {"CorrectionMinusOneUp", SS, true, 59, {Up}, 0, "0"},
-    {"CorrectionZeroUp", SS, true, 0, {Up}, 1, "+1"},
-    {"CorrectionStaysAtPlusThirty", SS, true, 30, {Up}, 30, "+30"},
-    {"CorrectionStaysAtMinusTwentyNine", SS, true, 31, {Down}, 31, "-29"},
-    {"CorrectionMinusTwentyNineUp", SS, true, 31, {Up}, 32, "-28"},
-    {"CorrectionPlusThirtyDown", SS, true, 30, {Down}, 29, "+29"},
-    {"CorrectionPlusOneDown", SS, true, 1, {Down}, 0, "0"},
+    void Exit(TField f) { f == HH ? E.edNewHHExit() : f == MM ? E.edNewMMExit() : E.edNewSSExit(); }
+    void Spin(TField f, bool up) {
+        if (f == HH) up ? E.sbNewHHUpClick() : E.sbNewHHDownClick();
+        if (f == MM) up ? E.sbNewMMUpClick() : E.sbNewMMDownClick();
+        if (f == SS) up ? E.sbNewSSUpClick() : E.sbNewSSDownClick();
+    }
 };
 
-INSTANTIATE_TEST_SUITE_P(Steps, Spin, testing::ValuesIn(kSpinCases),
-                         [](const auto& info) { return std::string(info.param.Name); });
+TEST(Parse, ReadsWholeNumbersWithSignAndHex) {
+    const std::pair<const char*, int32_t> accepted[] = {{"42", 42}, {"  7", 7}, {"007", 7},  {"+5", 5},
+                                                        {"-1", -1}, {"$A", 10}, {"$1f", 31}, {"-$2", -2}};
+    for (const auto& [text, value] : accepted)
+        EXPECT_EQ(ParseTypedInteger(text), value) << '"' << text << '"';
+    // Letters, blanks after or inside, a lone sign or $, hex without $, past the integer range.
+    for (const char* text : {"abc", "5 ", "5x", "1 2", "-", "$", "A", "99999999999"})
+        EXPECT_EQ(ParseTypedInteger(text), std::nullopt) << '"' << text << '"';
+}
 
-TEST(CorrectionRange, SixtyStepsDownThenUpCoverMinusTwentyNineToPlusThirty) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    e.rbtSecClick();
+TEST(Typed, ChecksEveryEdit) {
+    const struct {
+        const char* Name;
+        TField Field;
+        std::vector<std::string> Edits;  // successive texts of the field as the user types
+        uint8_t Value;                   // value after the edits (starts at 5)
+        std::vector<std::string> Errors;
+    } cases[] = {
+        {"minutes abc", MM, {"a", "ab", "abc"}, 5, {kMinutesNotNumber, kMinutesNotNumber, kMinutesNotNumber}},
+        {"minutes 60: the 6 is taken", MM, {"6", "60"}, 6, {kMinutesRange}},
+        {"minutes 256", MM, {"256"}, 5, {kMinutesRange}},
+        {"minutes -1", MM, {"-", "-1"}, 5, {kMinutesRange}},
+        {"minutes $A", MM, {"$", "$A"}, 10, {}},
+        {"sign and $ are still typing", MM, {" ", " +", " +$", " +$1", " +$1F"}, 31, {}},
+        {"minutes $ then a letter", MM, {"$", "$G"}, 5, {kMinutesNotNumber}},
+        {"minutes 59", MM, {"5", "59"}, 59, {}},
+        {"minutes emptied", MM, {"3", ""}, 3, {}},
+        {"hours 25 takes the 2", HH, {"2", "25"}, 2, {kHoursRange}},
+        {"hours 23", HH, {"2", "23"}, 23, {}},
+        {"hours leading blanks", HH, {"  ", "  8"}, 8, {}},
+        {"hours letter", HH, {"x"}, 5, {kHoursNotNumber}},
+        {"seconds 60", SS, {"60"}, 5, {kSecondsRange}},
+        {"seconds letter", SS, {"s"}, 5, {kSecondsNotNumber}},
+        {"seconds 0", SS, {"0"}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRig r(5);
+        for (const std::string& t : c.Edits)
+            r.Change(c.Field, t);
+        EXPECT_EQ(r.Value(c.Field), c.Value);
+        EXPECT_EQ(r.V.InputErrors, c.Errors);
+        EXPECT_EQ(r.V.NewHH + r.V.NewMM + r.V.NewSS, "") << "typing never rewrites a field";
+    }
+}
+
+TEST(Typed, EditsOfTheReadOnlyCorrectionAreIgnored) {
+    TRig r(0, true);
+    r.E.edNewSSChange("12");
+    EXPECT_EQ(r.S.NewSS, 0);
+    EXPECT_TRUE(r.V.InputErrors.empty());
+}
+
+// Each field's own rewrite; the texts of every value are in the Spin rows.
+TEST(Leave, RewritesFromTheValue) {
+    const struct {
+        const char* Name;
+        TField Field;
+        bool Correction;
+        uint8_t Value;
+        const char* Text;
+    } cases[] = {
+        {"hours 7", HH, false, 7, "  7"},
+        {"minutes 7", MM, false, 7, "07"},
+        {"seconds 59", SS, false, 59, "59"},
+        {"correction 31 is signed", SS, true, 31, "-29"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRig r(c.Value, c.Correction);
+        r.Exit(c.Field);
+        EXPECT_EQ(r.Text(c.Field), c.Text);
+        EXPECT_TRUE(r.V.InputErrors.empty());
+    }
+}
+
+TEST(Leave, AfterBadInputTheLastTakenValueComesBack) {
+    TRig r;
+    for (const char* t : {"4", "47", "47x"})
+        r.E.edNewMMChange(t);
+    r.E.edNewMMExit();
+    EXPECT_EQ(r.V.NewMM, "47");
+    r.E.edNewHHChange("");
+    r.E.edNewHHExit();
+    EXPECT_EQ(r.V.NewHH, "  0");
+}
+
+TEST(Spin, StepsAndStops) {
+    const struct {
+        const char* Name;
+        TField Field;
+        bool Correction;
+        uint8_t Start;
+        std::vector<bool> Ups;  // true: up arrow
+        uint8_t Value;
+        const char* Text;
+    } cases[] = {
+        {"hours stay at 23", HH, false, 23, {true}, 23, "23"},
+        {"hours stay at 0", HH, false, 0, {false}, 0, "  0"},
+        {"hours 9 up", HH, false, 9, {true}, 10, "10"},
+        {"hours 10 down", HH, false, 10, {false}, 9, "  9"},
+        {"minutes 58 up stops at 59", MM, false, 58, {true, true, true}, 59, "59"},
+        {"minutes stay at 0", MM, false, 0, {false}, 0, "00"},
+        {"seconds stay at 59", SS, false, 59, {true}, 59, "59"},
+        {"seconds stay at 0", SS, false, 0, {false}, 0, "00"},
+        // The correction is kept as seconds modulo 60: -1 is 59.
+        {"correction 0 down", SS, true, 0, {false}, 59, "-1"},
+        {"correction -1 up", SS, true, 59, {true}, 0, "0"},
+        {"correction stays at +30", SS, true, 30, {true}, 30, "+30"},
+        {"correction stays at -29", SS, true, 31, {false}, 31, "-29"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRig r(c.Start, c.Correction);
+        for (bool up : c.Ups)
+            r.Spin(c.Field, up);
+        EXPECT_EQ(r.Value(c.Field), c.Value);
+        EXPECT_EQ(r.Text(c.Field), c.Text);
+        EXPECT_TRUE(r.V.InputErrors.empty()) << "program-written text is never checked";
+    }
+}
+
+TEST(Spin, CorrectionCoversMinusTwentyNineToPlusThirty) {
+    TRig r(0, true);
     for (int i = 0; i < 60; ++i)
-        e.sbNewSSDownClick();
-    EXPECT_EQ(v.NewSS, "-29");
+        r.E.sbNewSSDownClick();
+    EXPECT_EQ(r.V.NewSS, "-29");
     std::vector<std::string> seen;
     for (int i = 0; i < 70; ++i) {
-        e.sbNewSSUpClick();
-        if (seen.empty() || seen.back() != v.NewSS) seen.push_back(v.NewSS);
+        r.E.sbNewSSUpClick();
+        if (seen.empty() || seen.back() != r.V.NewSS) seen.push_back(r.V.NewSS);
     }
     ASSERT_EQ(seen.size(), 59u);
     EXPECT_EQ(seen.front(), "-28");
@@ -245,48 +183,36 @@ TEST(CorrectionRange, SixtyStepsDownThenUpCoverMinusTwentyNineToPlusThirty) {
 }
 
 TEST(Selection, CorrectionStartsAtDoubleZeroAndHidesTheTimeFields) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    s.NewSS = 17;
-    e.rbtSecClick();
-    EXPECT_EQ(v.NewSS, "00");
-    EXPECT_EQ(s.NewSS, 0);
-    EXPECT_FALSE(v.NewTimeFieldsVisible);
-    EXPECT_TRUE(v.NewSSReadOnly);
-    EXPECT_FALSE(v.TimeMode);
+    TRig r(17);
+    r.E.rbtSecClick();
+    EXPECT_EQ(r.V.NewSS, "00");
+    EXPECT_EQ(r.S.NewSS, 0);
+    EXPECT_FALSE(r.V.NewTimeFieldsVisible);
+    EXPECT_TRUE(r.V.NewSSReadOnly);
+    EXPECT_FALSE(r.V.TimeMode);
 }
 
 TEST(Selection, TimeRefillsFromTheClock) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    e.rbtSecClick();
-    s.ClockHH = 7;
-    s.ClockMM = 5;
-    s.ClockSS = 42;
-    e.rbtTimeClick();
-    EXPECT_EQ(v.NewHH + "." + v.NewMM + "." + v.NewSS, "07.05.42");
-    EXPECT_EQ(s.NewHH, 7);
-    EXPECT_EQ(s.NewMM, 5);
-    EXPECT_EQ(s.NewSS, 42);
-    EXPECT_TRUE(v.NewTimeFieldsVisible);
-    EXPECT_FALSE(v.NewSSReadOnly);
-    EXPECT_TRUE(v.TimeMode);
+    TRig r(0, true);
+    r.S.ClockHH = 7;
+    r.S.ClockMM = 5;
+    r.S.ClockSS = 42;
+    r.E.rbtTimeClick();
+    EXPECT_EQ(r.V.NewHH + "." + r.V.NewMM + "." + r.V.NewSS, "07.05.42");
+    EXPECT_EQ((std::vector<int>{r.S.NewHH, r.S.NewMM, r.S.NewSS}), (std::vector<int>{7, 5, 42}));
+    EXPECT_TRUE(r.V.NewTimeFieldsVisible);
+    EXPECT_FALSE(r.V.NewSSReadOnly);
+    EXPECT_TRUE(r.V.TimeMode);
 }
 
 TEST(Send, StoresTheRequestAndKeepsTheValues) {
-    TSharedState s;
-    TFakeMainView v;
-    TTimeEditor e(s, v);
-    s.NewHH = 3;
-    s.PendingAction = paSendZone;
-    e.btNewTimeClick();
-    EXPECT_EQ(s.PendingAction, paSendTime);
-    s.PendingAction = paNone;
-    e.btNewTimeClick();
-    EXPECT_EQ(s.PendingAction, paSendTime);
-    EXPECT_EQ(s.NewHH, 3);
+    for (uint8_t waiting : {paSendZone, paNone}) {
+        TRig r(3);
+        r.S.PendingAction = waiting;
+        r.E.btNewTimeClick();
+        EXPECT_EQ(r.S.PendingAction, paSendTime);
+        EXPECT_EQ(r.S.NewHH, 3);
+    }
 }
 
 }  // namespace
