@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "device/crc8.h"
+#include "bench_frames.h"
 #include "device/frames.h"
 #include "serial/comport.h"
 #include "serial/delivery.h"
@@ -19,31 +19,6 @@
 
 using namespace tamberline;
 using Clock = std::chrono::steady_clock;
-
-namespace {
-
-// A time frame as the device sends it, CRC byte chosen so the register over the whole frame ends at 0.
-std::vector<uint8_t> TimeFrame(int seq) {
-    auto bcd = [](int v) { return static_cast<uint8_t>((v / 10) << 4 | (v % 10)); };
-    std::vector<uint8_t> f = {0xE2, 0xE4, 0x09, 0x03, 0x00, bcd(seq % 60), bcd((seq / 60) % 60), bcd(12)};
-    uint8_t reg = kCrcInit;
-    for (uint8_t b : f)
-        reg = CrcStep(reg, b);
-    for (int c = 0; c < 256; ++c)
-        if (CrcStep(reg, static_cast<uint8_t>(c)) == 0) {
-            f.push_back(static_cast<uint8_t>(c));
-            break;
-        }
-    return f;
-}
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
-    return v[i];
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const int frames = std::clamp(argc > 1 ? std::atoi(argv[1]) : 300, 1, 3600);  // seq lives in mm:ss
@@ -86,7 +61,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < frames; ++i) {
             std::this_thread::sleep_until(next);
             next += period;
-            const auto f = TimeFrame(i);
+            const auto f = BenchTimeFrame(0, i % 60, i / 60 % 60, 12);
             pty.Write(f.data(), f.size());
             writtenNs[static_cast<size_t>(i)] = Clock::now().time_since_epoch().count();
         }

@@ -1,2 +1,2 @@
 add_executable(bench_sync_accuracy ${CMAKE_CURRENT_LIST_DIR}/sync_accuracy.cpp)
-target_link_libraries(bench_sync_accuracy PRIVATE tamberline_app)
+target_link_libraries(bench_sync_accuracy PRIVATE tamberline_app tamberline_test_support)

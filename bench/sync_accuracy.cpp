@@ -6,11 +6,7 @@
 //
 // Usage: bench_sync_accuracy [ticks=120] [hundredths=80] [short slice 1|0 = 1]
 // Runs once idle and once with two spinning processes competing for the CPUs.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -18,56 +14,20 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <vector>
 
 #include "app/startup.h"
+#include "bench_frames.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
-#include "device/crc8.h"
 #include "serial/delivery.h"
+#include "support/poll_loop.h"
+#include "support/pty_pair.h"
 
 namespace tamberline {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The UI thread of the bench: runs posted functions and the timer's expiries.
-class TBenchLoop {
-  public:
-    TBenchLoop() : wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-    ~TBenchLoop() { close(wake_); }
-    void Post(std::function<void()> fn) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            queue_.push_back(std::move(fn));
-        }
-        const uint64_t one = 1;
-        if (write(wake_, &one, sizeof one) < 0) abort();
-    }
-    void RunOnce(TPreciseTimer& timer, int waitMs) {
-        pollfd fds[2] = {{wake_, POLLIN, 0}, {timer.Fd(), POLLIN, 0}};
-        if (poll(fds, 2, waitMs) <= 0) return;
-        if (fds[1].revents & POLLIN) timer.OnReadable();
-        if (fds[0].revents & POLLIN) {
-            uint64_t n;
-            if (read(wake_, &n, sizeof n) < 0) return;
-            std::deque<std::function<void()>> work;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                work.swap(queue_);
-            }
-            for (auto& fn : work)
-                fn();
-        }
-    }
-
-  private:
-    int wake_;
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;
-};
 
 class TNullView : public TMainView {
   public:
@@ -105,20 +65,14 @@ class TStampClock : public TSystemClock {
     std::string TimeSeparator() override { return ":"; }
 };
 
-uint8_t Bcd(int v) {
-    return static_cast<uint8_t>((v / 10) << 4 | (v % 10));
-}
-
 struct TRunFigures {
     std::vector<double> Total, Seen, Fire;  // µs: whole error; event thread seeing the bytes; timer wake to clock set
 };
 
 TRunFigures Run(int ticks, int hundredths) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
-    TBenchLoop loop;
-    SetUiPoster([&loop](std::function<void()> take) { loop.Post(std::move(take)); });
+    TPtyPair pty;
+    TPollLoop loop;
+    SetUiPoster(loop.Poster());
 
     TSharedState state;
     state.SyncroHours = 0;
@@ -128,13 +82,14 @@ TRunFigures Run(int ticks, int hundredths) {
     TPreciseTimer timer;
     TProgramCore core({state, view, port, timer, clock, nullptr});
     timer.OnTimer = [&] { core.Timer1Timer(); };
+    loop.Watch(timer.Fd(), [&] { timer.OnReadable(); });
     TMonoTime seen{};
     port.OnRxChar = [&](TCustomComPort& p, int n) {
         seen = p.RxEventTime();
         core.ComPort1RxChar(p, n);
     };
     ConfigureComPort1(port);
-    port.SetPort(ptsname(master));
+    port.SetPort(pty.SlavePath());
     port.Open();
 
     const auto interval = std::chrono::milliseconds(1000 - 10 * hundredths);
@@ -143,13 +98,11 @@ TRunFigures Run(int ticks, int hundredths) {
     for (int i = 0; i < ticks + 1; ++i) {
         state.PendingAction = paSyncNow;
         clock.SetAt = {};
-        uint8_t f[9] = {0, 0, 0x09, 0, Bcd(hundredths), Bcd(i % 60), 0, 0x12, 0};
-        f[8] = Crc8(f, 8);
+        const auto f = BenchTimeFrame(hundredths, i % 60, 0, 12);
         const auto written = Clock::now();
-        if (write(master, f, sizeof f) != sizeof f) abort();
+        pty.Write(f.data(), f.size());
         const auto boundary = written + interval;
-        while (Clock::now() < boundary + std::chrono::milliseconds(60))
-            loop.RunOnce(timer, 10);
+        loop.RunFor(std::chrono::duration_cast<std::chrono::milliseconds>(interval) + std::chrono::milliseconds(60));
         // The first tick warms caches and page tables; it is not counted.
         if (i > 0 && clock.SetAt != Clock::time_point{}) {
             figures.Total.push_back(us(clock.SetAt - boundary));
@@ -158,7 +111,8 @@ TRunFigures Run(int ticks, int hundredths) {
         }
     }
     port.Close();
-    close(master);
+    loop.Unwatch(timer.Fd());
+    SetUiPoster(nullptr);
     return figures;
 }
 
@@ -180,10 +134,9 @@ void PrintOne(const char* label, std::vector<double> v, int ticks) {
         std::printf("%-16s no ticks\n", label);
         return;
     }
-    std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<size_t>(q * (v.size() - 1) + 0.5))]; };
     std::printf("%-16s ticks %zu/%d  p50 %7.1f us  p90 %7.1f us  p99 %7.1f us  max %7.1f us  min %7.1f us\n", label,
-                v.size(), ticks, at(0.50), at(0.90), at(0.99), v.back(), v.front());
+                v.size(), ticks, Percentile(v, 0.50), Percentile(v, 0.90), Percentile(v, 0.99),
+                *std::max_element(v.begin(), v.end()), *std::min_element(v.begin(), v.end()));
 }
 
 void Print(const std::string& label, const TRunFigures& f, int ticks) {

@@ -68,7 +68,6 @@ TEST(IniFileRead, Strings) {
         {"missing section gives default", "[Other]\nComPort=COM3\n", "ComPortSettings", "ComPort", "Com1", "Com1"},
         {"missing key gives default", "[ComPortSettings]\nBaudRate=9600\n", "ComPortSettings", "ComPort", "Com1",
          "Com1"},
-        {"empty file", "", "ComPortSettings", "ComPort", "Com1", "Com1"},
         {"section and key without case", "[COMPORTSETTINGS]\ncomport=COM3\n", "ComPortSettings", "ComPort", "", "COM3"},
         {"blanks trimmed everywhere", "  [ Common Settings ]  \n\t Last Syncro \t=\t 01.02.2024 10:00 \t\n",
          "Common Settings", "Last Syncro", "", "01.02.2024 10:00"},
@@ -90,7 +89,6 @@ TEST(IniFileRead, Strings) {
         {"value cut at 1023 bytes", "[S]\nK=" + longValue + "\n", "S", "K", "", longValue.substr(0, 1023)},
         {"cut never splits a character", "[S]\nK=" + std::string(1022, 'a') + cyr + "\n", "S", "K", "",
          std::string(1022, 'a')},
-        {"Cyrillic value", "[S]\nK=" + cyr + cyr + "\n", "S", "K", "", cyr + cyr},
     };
     TTempDir dir;
     for (const auto& c : cases) {
@@ -115,24 +113,16 @@ TEST(IniFileRead, Integers) {
         {"hex 0x0C", "0x0C", 1, 12},
         {"hex capital X, mixed digits", "0X1f", 1, 31},
         {"negative", "-5", 1, -5},
-        {"plus sign", "+7", 1, 7},
         {"negative hex", "-0x10", 1, -16},
         {"blanks around", "  42  ", 1, 42},
-        {"leading zeros", "007", 1, 7},
         {"empty", "", 9, 9},
-        {"word", "abc", 9, 9},
         {"trailing junk", "12abc", 9, 9},
-        {"inner blank", "1 2", 9, 9},
-        {"fraction", "1.5", 9, 9},
-        {"sign only", "-", 9, 9},
         {"prefix only", "0x", 9, 9},
         {"bad hex digit", "0xG", 9, 9},
-        {"two signs", "--1", 9, 9},
         {"int32 max", "2147483647", 9, 2147483647},
         {"int32 min", "-2147483648", 9, INT32_MIN},
         {"above int32", "2147483648", 9, 9},
         {"below int32", "-2147483649", 9, 9},
-        {"hex max", "0x7FFFFFFF", 9, 2147483647},
         {"hex above int32", "0x80000000", 9, 9},
         {"huge", "99999999999999999999999", 9, 9},
     };
@@ -177,7 +167,6 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
          {{"a", "z", "3"}},
          "[A]\nx=1\nz=3\n; about B\n\n[B]\ny=2\n"},
         {"new key into an empty section", "[A]\n[B]\ny=2\n", {{"A", "z", "3"}}, "[A]\nz=3\n[B]\ny=2\n"},
-        {"new key, CRLF file", "[A]\r\nx=1\r\n", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
         {"new key after a last line without line ending", "[A]\r\nx=1", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
         {"new section at the end", "[A]\nx=1\n", {{"B", "y", "2"}}, "[A]\nx=1\n[B]\ny=2\n"},
         {"new section after a last line without ending",
@@ -185,7 +174,6 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
          {{"B", "y", "2"}},
          "; only a comment\n[B]\ny=2\n"},
         {"only the first of two keys changes", "[A]\nx=1\nx=2\n", {{"A", "X", "9"}}, "[A]\nx=9\nx=2\n"},
-        {"empty value filled", "[A]\nx=\ny=2\n", {{"A", "x", "5"}}, "[A]\nx=5\ny=2\n"},
         {"value emptied", "[A]\nx=5\n", {{"A", "x", ""}}, "[A]\nx=\n"},
         {"unrelated odd lines kept byte for byte",
          "garbage line\n[A]\n  x=1\t\n[B\n",
@@ -210,8 +198,6 @@ TEST(IniFileWrite, ValuesReadBackAsWritten) {
         std::string Name, Value;
     };
     std::vector<TCase> cases = {
-        {"port", "COM3"},
-        {"date", "01.02.2024 10:00"},
         {"Cyrillic", "\xD0\x96\xD0\x96"},
         {"1023 bytes", std::string(1023, 'q')},
         {"equals and semicolon", "a=b;c"},
@@ -261,74 +247,47 @@ int AsUnprivileged(const std::function<int()>& fn) {
 
 struct TFailCase {
     std::string Name;
-    std::function<std::string(const TTempDir&)> Setup;  // gives the path to write to
-    std::string ExpectedSuffix;                         // after "Unable to write to <path>"
+    std::string ExpectedSuffix;  // after "Unable to write to <path>"
     TWrite Write{"A", "x", "2"};
+    std::function<std::string(const TTempDir&)> Setup = nullptr;  // gives the path; none: the file as it was
 };
 
 TEST(IniFileWrite, FailuresReportedAndFileUntouched) {
     const std::string original = "[A]\r\nx=1\r\n";
     std::vector<TFailCase> cases = {
         {"read-only file",
+         "",
+         {"A", "x", "2"},
          [&](const TTempDir& d) {
              Put(d.File(), original);
              chmod(d.File().c_str(), 0444);
              return d.File();
-         },
-         ""},
-        {"missing directory", [](const TTempDir& d) { return d.Path() + "/missing/Settings.INI"; }, ""},
+         }},
+        {"missing directory",
+         "",
+         {"A", "x", "2"},
+         [](const TTempDir& d) { return d.Path() + "/missing/Settings.INI"; }},
         {"path is a directory",
+         "",
+         {"A", "x", "2"},
          [](const TTempDir& d) {
              fs::create_directory(d.File());
              return d.File();
-         },
-         ""},
-        {"line break in value",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": line break in value",
-         {"A", "x", "2\n[B]\ny=1"}},
-        {"equals sign in key",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": bad key name",
-         {"A", "x=y", "2"}},
-        {"empty key",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": bad key name",
-         {"A", "", "2"}},
-        {"comment as key",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": bad key name",
-         {"A", ";x", "2"}},
-        {"bracket in section",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": bad section name",
-         {"A]x", "x", "2"}},
-        {"empty section",
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             return d.File();
-         },
-         ": bad section name",
-         {"", "x", "2"}},
+         }},
+        {"line break in value", ": line break in value", {"A", "x", "2\n[B]\ny=1"}},
+        {"equals sign in key", ": bad key name", {"A", "x=y", "2"}},
+        {"empty key", ": bad key name", {"A", "", "2"}},
+        {"comment as key", ": bad key name", {"A", ";x", "2"}},
+        {"bracket in section", ": bad section name", {"A]x", "x", "2"}},
+        {"empty section", ": bad section name", {"", "x", "2"}},
     };
     for (const auto& c : cases) {
         TTempDir dir;
-        std::string path = c.Setup(dir);
+        std::string path = dir.File();
+        if (c.Setup)
+            path = c.Setup(dir);
+        else
+            Put(path, original);
         try {
             TIniFile(path).WriteString(c.Write.Section, c.Write.Key, c.Write.Value);
             ADD_FAILURE() << c.Name << ": no error";

@@ -55,12 +55,9 @@ TEST(ComPortDcb, FieldsFollowTheSettings) {
         std::function<bool(const TDcb&)> holds;
     };
     const Case cases[] = {
-        {"custom rate uses CustomBaudRate", [](auto& p) { p.SetBaudRate(brCustom); },
-         [](const TDcb& d) { return d.BaudRate == 9600; }},
         {"custom rate changed", [](auto& p) { p.SetBaudRate(brCustom), p.SetCustomBaudRate(250000); },
          [](const TDcb& d) { return d.BaudRate == 250000; }},
         {"256000", [](auto& p) { p.SetBaudRate(br256000); }, [](const TDcb& d) { return d.BaudRate == 256000; }},
-        {"110", [](auto& p) { p.SetBaudRate(br110); }, [](const TDcb& d) { return d.BaudRate == 110; }},
         {"parity check", [](auto& p) { p.Parity().SetCheck(true); },
          [](const TDcb& d) { return d.Flags == 0x0003 && d.ErrorChar == 0; }},
         {"replace without check sets no error char",
@@ -90,8 +87,6 @@ TEST(ComPortDcb, FieldsFollowTheSettings) {
          [](const TDcb& d) { return d.ByteSize == 5 && d.StopBits == 1; }},
         {"xon limits from a 1024-byte queue", [](auto& p) { p.Buffer().SetInputSize(1024); },
          [](const TDcb& d) { return d.XonLim == 256 && d.XoffLim == 256; }},
-        {"xon limits from a 11-byte queue", [](auto& p) { p.Buffer().SetInputSize(11); },
-         [](const TDcb& d) { return d.XonLim == 2 && d.XoffLim == 2; }},
         {"event and xon chars",
          [](auto& p) { p.SetEventChar('\n'), p.FlowControl().SetXonChar(1), p.FlowControl().SetXoffChar(2); },
          [](const TDcb& d) { return d.EvtChar == '\n' && d.XonChar == 1 && d.XoffChar == 2 && d.EofChar == 0; }},
@@ -111,8 +106,6 @@ TEST(ComPortFlowControl, CombinedView) {
     };
     const Case cases[] = {
         {"defaults", [](auto&) {}, fcNone},
-        {"hardware", [](auto& f) { f.SetFlowControl(fcHardware); }, fcHardware},
-        {"software", [](auto& f) { f.SetFlowControl(fcSoftware); }, fcSoftware},
         {"hardware then none clears", [](auto& f) { f.SetFlowControl(fcHardware), f.SetFlowControl(fcNone); }, fcNone},
         {"software then hardware", [](auto& f) { f.SetFlowControl(fcSoftware), f.SetFlowControl(fcHardware); },
          fcHardware},
@@ -137,27 +130,17 @@ TEST(ComPortSetters, WhichGroupReachesAnOpenPort) {
     const Case cases[] = {
         {"equal baud rate does nothing", [](auto& p) { p.SetBaudRate(br9600); }, {}},
         {"baud rate", [](auto& p) { p.SetBaudRate(br38400); }, {"line"}},
-        {"custom rate", [](auto& p) { p.SetCustomBaudRate(1200); }, {"line"}},
-        {"data bits", [](auto& p) { p.SetDataBits(dbSeven); }, {"line"}},
-        {"equal data bits", [](auto& p) { p.SetDataBits(dbEight); }, {}},
-        {"stop bits", [](auto& p) { p.SetStopBits(sbTwoStopBits); }, {"line"}},
-        {"discard null", [](auto& p) { p.SetDiscardNull(true); }, {"line"}},
-        {"event char", [](auto& p) { p.SetEventChar(7); }, {"line"}},
         {"parity bits", [](auto& p) { p.Parity().SetBits(prEven); }, {"line"}},
         {"equal parity bits", [](auto& p) { p.Parity().SetBits(prNone); }, {}},
         {"xon char", [](auto& p) { p.FlowControl().SetXonChar(1); }, {"line"}},
-        {"equal xon char", [](auto& p) { p.FlowControl().SetXonChar(17); }, {}},
         {"combined flow control re-applies even unchanged",
          [](auto& p) { p.FlowControl().SetFlowControl(fcNone); },
          {"line"}},
         {"read interval", [](auto& p) { p.Timeouts().SetReadInterval(2); }, {"timeouts"}},
         {"equal read interval", [](auto& p) { p.Timeouts().SetReadInterval(-1); }, {}},
-        {"write constant", [](auto& p) { p.Timeouts().SetWriteTotalConstant(0); }, {"timeouts"}},
         {"input size", [](auto& p) { p.Buffer().SetInputSize(10); }, {"queues"}},
-        {"output size", [](auto& p) { p.Buffer().SetOutputSize(10); }, {"queues"}},
         {"whole timeouts object", [](auto& p) { p.SetTimeouts(TComTimeouts()); }, {"timeouts"}},
         {"whole buffer object", [](auto& p) { p.SetBuffer(TComBuffer()); }, {"queues"}},
-        {"whole parity object", [](auto& p) { p.SetParity(TComParity()); }, {"line"}},
         {"events are stored only", [](auto& p) { p.Events = ComEventBit(evRxChar); }, {}},
         {"same port name does nothing", [](auto& p) { p.SetPort("COM1"); }, {}},
         {"port name differing in case reopens",
@@ -212,7 +195,7 @@ TEST(ComPortSetters, OddBufferSizesAreStoredEven) {
     struct Case {
         int32_t set, stored;
     };
-    for (const Case c : {Case{11, 10}, Case{10, 10}, Case{1, 0}, Case{1025, 1024}, Case{0, 0}, Case{-3, -3}}) {
+    for (const Case c : {Case{11, 10}, Case{10, 10}, Case{1, 0}, Case{-3, -3}}) {
         TComPort port;
         port.Buffer().SetInputSize(c.set);
         port.Buffer().SetOutputSize(c.set);
@@ -392,8 +375,8 @@ TEST(ComPortBaudNames, BothDirections) {
         const char* text;
         TBaudRate rate;
     };
-    const Case fromName[] = {{"38400", br38400}, {"custom", brCustom}, {"CUSTOM", brCustom}, {"", br9600},
-                             {"38400 ", br9600}, {"256000", br256000}, {"110", br110},       {"9601", br9600}};
+    // Every name both ways is the loop below; here the names that are not in the list.
+    const Case fromName[] = {{"CUSTOM", brCustom}, {"", br9600}, {"38400 ", br9600}, {"9601", br9600}};
     for (const auto& c : fromName)
         EXPECT_EQ(BaudRateFromName(c.text), c.rate) << '"' << c.text << '"';
     const char* names[] = {"Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",

@@ -80,6 +80,25 @@ void TSimProcess::Command(const std::string& line) {
     }
 }
 
+void TSimProcess::CloseCommands() {
+    if (toSim_ >= 0) close(toSim_);
+    toSim_ = -1;
+}
+
+std::optional<int> TSimProcess::WaitExit(int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (pid_ > 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // reaped: the destructor has nothing left to stop
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        usleep(10000);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> TSimProcess::ReadLine(int waitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {

@@ -25,6 +25,11 @@ class TSimProcess {
     // The next stdout line, or nothing when none came within waitMs.
     std::optional<std::string> ReadLine(int waitMs);
     pid_t Pid() const { return pid_; }
+    // Ends its stdin, as when the controlling program stops talking to it.
+    void CloseCommands();
+    // Waits for it to end by itself and gives its exit status (128 + signal when killed), or nothing
+    // when it still runs after waitMs.
+    std::optional<int> WaitExit(int waitMs);
 
   private:
     pid_t pid_ = -1;
