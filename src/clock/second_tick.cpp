@@ -2,6 +2,7 @@
 
 #include "clock/clock_texts.h"
 #include "device/texts.h"
+#include "device/time_editor.h"
 
 namespace tamberline {
 
@@ -33,14 +34,8 @@ void TSecondTick::Advance() {
 
 void TSecondTick::FillTimeEditor() {
     if (!s_.FillNewTime) return;
-    v_.SetNewHHText(TwoDigits(s_.ClockHH));
-    s_.NewHH = static_cast<uint8_t>(s_.ClockHH);
-    v_.SetNewMMText(TwoDigits(s_.ClockMM));
-    s_.NewMM = static_cast<uint8_t>(s_.ClockMM);
-    if (v_.TimeModeSelected()) {
-        v_.SetNewSSText(TwoDigits(s_.ClockSS));
-        s_.NewSS = static_cast<uint8_t>(s_.ClockSS);
-    }
+    // The seconds field holds a correction, not a time, while "Скорректировать секунды" is on.
+    FillNewTimeFromClock(s_, v_, v_.TimeModeSelected());
     s_.FillNewTime = 0;
 }
 

@@ -1,5 +1,7 @@
 #include "device/time_editor.h"
 
+#include "device/texts.h"
+
 #include <cctype>
 
 namespace tamberline {
@@ -8,10 +10,6 @@ namespace {
 
 constexpr int MinCorrection = -29;
 constexpr int MaxCorrection = 30;
-
-std::string Digits2(int value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
 
 int DigitValue(char c, bool hex) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -85,12 +83,12 @@ void TTimeEditor::sbNewHHDownClick() {
 
 void TTimeEditor::sbNewMMUpClick() {
     if (S.NewMM < 59) ++S.NewMM;
-    V.SetNewMMText(Digits2(S.NewMM));
+    V.SetNewMMText(TwoDigits(S.NewMM));
 }
 
 void TTimeEditor::sbNewMMDownClick() {
     if (S.NewMM > 0) --S.NewMM;
-    V.SetNewMMText(Digits2(S.NewMM));
+    V.SetNewMMText(TwoDigits(S.NewMM));
 }
 
 void TTimeEditor::sbNewSSUpClick() {
@@ -114,7 +112,7 @@ void TTimeEditor::sbNewSSDownClick() {
 }
 
 void TTimeEditor::ShowSS() {
-    V.SetNewSSText(CorrectionSelected() ? CorrectionText(CorrectionFromNewSS(S.NewSS)) : Digits2(S.NewSS));
+    V.SetNewSSText(CorrectionSelected() ? CorrectionText(CorrectionFromNewSS(S.NewSS)) : TwoDigits(S.NewSS));
 }
 
 std::optional<uint8_t> TTimeEditor::CheckTyped(const std::string& text, int max, const char* notNumber,
@@ -157,7 +155,7 @@ void TTimeEditor::edNewHHExit() {
     V.SetNewHHText(NewHoursText(S.NewHH));
 }
 void TTimeEditor::edNewMMExit() {
-    V.SetNewMMText(Digits2(S.NewMM));
+    V.SetNewMMText(TwoDigits(S.NewMM));
 }
 void TTimeEditor::edNewSSExit() {
     ShowSS();
@@ -165,14 +163,19 @@ void TTimeEditor::edNewSSExit() {
 
 void TTimeEditor::rbtTimeClick() {
     V.SetNewTimeFieldsVisible(true);
-    V.SetNewHHText(Digits2(S.ClockHH));
-    S.NewHH = static_cast<uint8_t>(S.ClockHH);
-    V.SetNewMMText(Digits2(S.ClockMM));
-    S.NewMM = static_cast<uint8_t>(S.ClockMM);
     V.SetNewSSReadOnly(false);
-    V.SetNewSSText(Digits2(S.ClockSS));
-    S.NewSS = static_cast<uint8_t>(S.ClockSS);
+    FillNewTimeFromClock(S, V, true);
     V.SetTimeModeSelected(true);
+}
+
+void FillNewTimeFromClock(TSharedState& s, TMainView& v, bool withSeconds) {
+    v.SetNewHHText(TwoDigits(s.ClockHH));
+    s.NewHH = static_cast<uint8_t>(s.ClockHH);
+    v.SetNewMMText(TwoDigits(s.ClockMM));
+    s.NewMM = static_cast<uint8_t>(s.ClockMM);
+    if (!withSeconds) return;
+    v.SetNewSSText(TwoDigits(s.ClockSS));
+    s.NewSS = static_cast<uint8_t>(s.ClockSS);
 }
 
 void TTimeEditor::rbtSecClick() {

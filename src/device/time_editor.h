@@ -46,6 +46,10 @@ class TTimeEditor {
 // "$" and hexadecimal digits, nothing after. Nothing when the text is not such a number.
 std::optional<int32_t> ParseTypedInteger(const std::string& text);
 
+// Copies the device clock into the editor in the clock labels' two-digit form (the first tick and
+// the selection of "Изменить время").
+void FillNewTimeFromClock(TSharedState& s, TMainView& v, bool withSeconds);
+
 std::string NewHoursText(int hours);  // two spaces before a single digit: "  7", "13"
 // Signed seconds correction as shown: "0", "+1".."+30", "-1".."-29".
 std::string CorrectionText(int seconds);

@@ -1,24 +1,11 @@
 #include "device/zone_editor.h"
 
+#include "device/texts.h"
+
 #include <algorithm>
 #include <cstdlib>
 
 namespace tamberline {
-
-namespace {
-
-std::string MinutesText(int value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
-// "+3", "-3", "+0", "-0"
-std::string HoursText(int32_t zoneHours, uint8_t zonePlus) {
-    if (zoneHours < 0) return std::to_string(zoneHours);
-    if (zoneHours == 0 && zonePlus == 0) return "-0";
-    return "+" + std::to_string(zoneHours);
-}
-
-}  // namespace
 
 TZoneEditor::TZoneEditor(TSharedState& s, TMainView& v) : S(s), V(v) {}
 
@@ -40,8 +27,9 @@ void TZoneEditor::SetOffset(int minutes, bool zeroIsPlus) {
 }
 
 void TZoneEditor::ShowZone() {
-    V.SetZoneHoursText(HoursText(S.ZoneHours, S.ZonePlus));
-    V.SetZoneMinutesText(MinutesText(S.ZoneMinutes));
+    // The steps keep the hours within -12..12, so there is always a text.
+    V.SetZoneHoursText(ZoneHoursText(S.ZoneHours, S.ZonePlus == 1).value_or(""));
+    V.SetZoneMinutesText(TwoDigits(S.ZoneMinutes));
     // The hours stops expect 00 minutes; unlocking them would let a step pass +-12:00.
     V.SetZoneMinutesEnabled(std::abs(S.ZoneHours) < 12);
 }
