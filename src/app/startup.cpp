@@ -52,17 +52,18 @@ void ConfigureComPort1(TCustomComPort& port) {
 
 void RunCreateSteps(TStartupContext& c) {
     TSharedState& s = c.State;
-    c.View.SetStatusText(0, c.DateLine());
+    c.View.SetStatusText(0, DateLine(c.Clock));
     s.SputSync = 0;
     s.SputSyncShown = 0;
     s.FillNewTime = 1;
     s.ZonePlus = 1;
     s.ClockHH = s.ClockMM = s.ClockSS = 0;
-    c.View.ShowClock(c.ClockText(0), c.ClockText(0), c.ClockText(0));
+    c.View.ShowClock("00", "00", "00");
     s.NewHH = s.NewMM = s.NewSS = 0;
     c.View.SetNewHHText(kNewHHAtStart);
     c.View.SetNewMMText("00");
     c.View.SetNewSSText("00");
+    ConfigureComPort1(c.Port);
     ReadSettings(c);
     if (!c.Port.Connected()) c.Port.Open();
     s.PendingAction = paZoneQuery;

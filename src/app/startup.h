@@ -3,10 +3,10 @@
 // tests drive them with a fake view and a pseudo-terminal.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "app/current_dir.h"
+#include "clock/system_clock.h"
 #include "device/state.h"
 #include "device/view.h"
 #include "serial/comport.h"
@@ -21,8 +21,7 @@ struct TStartupContext {
     TMainView& View;
     TCustomComPort& Port;
     TCurrentDirectory& Dir;
-    std::function<std::string()> DateLine;      // " Пн: 01.02.2024" from the computer's clock
-    std::function<std::string(int)> ClockText;  // two digits
+    TSystemClock& Clock;  // the date line comes from the computer's clock
 };
 
 // The main window's stored description of ComPort1, applied before start-up reads the settings:
@@ -31,7 +30,7 @@ struct TStartupContext {
 void ConfigureComPort1(TCustomComPort& port);
 
 // Creation from the date line to the zone query: state defaults, clock and editor texts, the
-// settings, opening the port, PendingAction := zone query. An error ends the steps where it
+// port's own description, the settings, opening the port, PendingAction := zone query. An error ends the steps where it
 // happens and propagates; the caller shows it and leaves the tray icon out.
 void RunCreateSteps(TStartupContext& c);
 

@@ -33,13 +33,6 @@ class TProgramCore {
     void SendZoneQuery() { commands_.SendZoneQuery(); }
     void mnCtrlSyncroClick() { deps_.State.PendingAction = paSyncNow; }
 
-    // " " + weekday + ": " + dd.mm.yyyy from the computer's clock (status panel 0).
-    std::string DateLine();
-    // Two-digit clock field text.
-    static std::string ClockText(int v);
-    // Status panel 1 for a stored "Last Syncro" value (or kNoSyncroYet).
-    static std::string LastSyncroPanelText(const std::string& stamp);
-
   private:
     TCoreDeps deps_;
     TMessageHandler messages_;

@@ -86,7 +86,6 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    ConfigureComPort1(ComPort1);
     TCoreDeps deps{State, *this, ComPort1, Timer1, Clock, [this](const std::string& stamp) {
                        TIniFile ini(SettingsPath(Dir));
                        ini.WriteString("Common Settings", "Last Syncro", stamp);

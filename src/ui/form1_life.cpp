@@ -73,7 +73,7 @@ void TForm1::ConnectHandlers() {
 void TForm1::FormCreate() {
     // The group hints stay off until the first time frame sets a mode; the minimise handler is
     // changeEvent, which hides only once the tray icon is there to bring the window back.
-    TStartupContext c{State, *this, ComPort1, Dir, [this] { return Core->DateLine(); }, &TProgramCore::ClockText};
+    TStartupContext c{State, *this, ComPort1, Dir, Clock};
     try {
         RunCreateSteps(c);
     } catch (const std::exception& e) {

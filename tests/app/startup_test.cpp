@@ -13,17 +13,14 @@
 #include "app/startup.h"
 #include "device/fake_main_view.h"
 #include "device/zone_editor.h"
+#include "support/fake_os.h"
 #include "support/pty_pair.h"
 
 namespace tamberline {
 namespace {
 
-class TFixedDir : public TCurrentDirectory {
-  public:
-    explicit TFixedDir(std::string d) : dir(std::move(d)) {}
-    std::string Get() override { return dir; }
-    std::string dir;
-};
+using test::TFakeClock;
+using test::TFixedDir;
 
 class StartupTest : public ::testing::Test {
   protected:
@@ -35,43 +32,19 @@ class StartupTest : public ::testing::Test {
         // The real radio group runs its handler on every selection, also the program's own.
         view.OnSumWntSelectedByProgram = [this] { zone->rdgSumWntClick([this](uint8_t) { ++sumWntWrites; }); };
     }
-    void TearDown() override { std::filesystem::remove_all(dir->dir); }
+    void TearDown() override { std::filesystem::remove_all(dir->Dir); }
 
-    void WriteSettings(const std::string& text) { std::ofstream(dir->dir + "/Settings.INI") << text; }
-    TStartupContext Context() {
-        return {state,
-                view,
-                port,
-                *dir,
-                [] { return std::string(" Пт: 15.03.2024"); },
-                [](int v) { return std::string(v < 10 ? "0" : "") + std::to_string(v); }};
-    }
+    void WriteSettings(const std::string& text) { std::ofstream(dir->Dir + "/Settings.INI") << text; }
+    TStartupContext Context() { return {state, view, port, *dir, clock}; }
 
     TSharedState state;
     test::TFakeMainView view;
     TComPort port;
     std::unique_ptr<TFixedDir> dir;
+    TFakeClock clock;
     std::unique_ptr<TZoneEditor> zone;
     int sumWntWrites = 0;
 };
-
-// A port left at the component's construction defaults returns from reads at once and takes
-// every event kind: the program needs its own description applied before the settings.
-TEST(ComPort1Description, GivesTheLineTimeoutsAndDeliveryTheDeviceNeeds) {
-    TComPort port;
-    ConfigureComPort1(port);
-    TDcb want;
-    want.DCBlength = 28, want.BaudRate = 38400, want.Flags = 1, want.XonLim = 2, want.XoffLim = 2;
-    want.ByteSize = 8, want.XonChar = 17, want.XoffChar = 19;
-    EXPECT_EQ(port.BuildDcb(), want);
-    const TComTimeouts& t = port.Timeouts();
-    EXPECT_EQ(std::vector<int32_t>({t.ReadInterval(), t.ReadTotalMultiplier(), t.ReadTotalConstant(),
-                                    t.WriteTotalMultiplier(), t.WriteTotalConstant()}),
-              std::vector<int32_t>({2, 0, 0, 0, 0}));
-    EXPECT_EQ(port.Events, ComEventBit(evRxChar));
-    EXPECT_EQ(port.SyncMethod(), smWindowSync);
-    EXPECT_EQ(port.Port(), "COM1");
-}
 
 const std::string kLastSyncro = " Последняя синхронизация времени на ПК: ";
 
@@ -109,6 +82,15 @@ TEST_F(StartupTest, SettingsReachThePortTheStateAndTheView) {
         EXPECT_EQ(state.PendingAction, paZoneQuery);
         port.Close();
     }
+    // Left at the component's construction defaults, reads would return at once with nothing and
+    // every event kind would be asked for: the port opens with the device's own description.
+    const TComTimeouts& t = port.Timeouts();
+    EXPECT_EQ(std::vector<int32_t>({t.ReadInterval(), t.ReadTotalMultiplier(), t.ReadTotalConstant(),
+                                    t.WriteTotalMultiplier(), t.WriteTotalConstant()}),
+              std::vector<int32_t>({2, 0, 0, 0, 0}));
+    EXPECT_EQ(port.Buffer().InputSize(), 10);
+    EXPECT_EQ(port.Events, ComEventBit(evRxChar));
+    EXPECT_EQ(port.SyncMethod(), smWindowSync);
 }
 
 TEST_F(StartupTest, FreshStateAndTextsBeforeThePortOpens) {
@@ -166,7 +148,7 @@ TEST_F(StartupTest, CloseWritesPortBaudAndChoice) {
         state.SumWntIndex = 1;
         RunCloseSteps(state, port, *dir);
         EXPECT_FALSE(port.Connected());
-        TIniFile ini(dir->dir + "/Settings.INI");
+        TIniFile ini(dir->Dir + "/Settings.INI");
         EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", ""), c.port);
         EXPECT_EQ(ini.ReadString("ComPortSettings", "BaudRate", ""), c.baudText);
         EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", -1), 1);
@@ -177,7 +159,7 @@ TEST_F(StartupTest, UnwritableSettingsAtCloseReportAfterThePortIsClosed) {
     TPtyPair pty;
     port.SetPort(pty.SlavePath());
     port.Open();
-    TFixedDir gone(dir->dir + "/no/such/dir");
+    TFixedDir gone(dir->Dir + "/no/such/dir");
     EXPECT_THROW(RunCloseSteps(state, port, gone), std::runtime_error);
     EXPECT_FALSE(port.Connected());
 }

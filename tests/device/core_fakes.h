@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "clock/program_core.h"
 #include "device/fake_main_view.h"
+#include "support/fake_os.h"
 #include "support/pty_pair.h"
 
 namespace tamberline::test {
@@ -33,26 +34,6 @@ class TFakeTimer : public TTimer1 {
     }
     uint32_t Interval() const override { return Ms; }
     bool Enabled() const override { return On; }
-};
-
-class TFakeClock : public TSystemClock {
-  public:
-    TLocalDateTime Current{2024, 3, 15, 10, 20, 30, 400, 5};
-    std::vector<TLocalDateTime> Sets;
-    bool Refuse = false;
-    std::string Separator = ":";
-
-    TLocalDateTime Now() override { return Current; }
-    bool SetLocal(const TLocalDateTime& t) override {
-        if (Refuse) return false;
-        Sets.push_back(t);
-        Current = t;
-        return true;
-    }
-    std::string WeekdayAbbrev(int d) override {
-        return std::vector<std::string>{"Вс", "Пн", "Вт", "Ср", "Чт", "Пт", "Сб"}.at(d);
-    }
-    std::string TimeSeparator() override { return Separator; }
 };
 
 using Bytes = std::vector<uint8_t>;

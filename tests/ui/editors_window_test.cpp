@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "app/inifile.h"
+#include "support/fake_os.h"
 #include "support/pty_pair.h"
 #include "ui/error_box.h"
 #include "ui/form1.h"
@@ -20,19 +21,8 @@ namespace tamberline {
 namespace {
 
 // Friday, 15 March 2024, 12:00; never moves and never really sets anything.
-class TFakeClock : public TSystemClock {
-  public:
-    TLocalDateTime Now() override { return {2024, 3, 15, 12, 0, 0, 0, 5}; }
-    bool SetLocal(const TLocalDateTime&) override { return true; }
-    std::string WeekdayAbbrev(int) override { return "Пт"; }
-    std::string TimeSeparator() override { return ":"; }
-};
-
-class TFixedDir : public TCurrentDirectory {
-  public:
-    std::string Get() override { return Dir; }
-    std::string Dir;
-};
+using test::TFakeClock;
+using test::TFixedDir;
 
 const std::string kHoursRange = "Значение часов должно быть меньше или равно 23!";
 const std::string kMinutesNotNumber = "Значение минут должно быть целым и меньше или равно 59!";

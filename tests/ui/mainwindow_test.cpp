@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/inifile.h"
+#include "support/fake_os.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
 #include "ui/error_box.h"
@@ -18,23 +19,8 @@ namespace tamberline {
 namespace {
 
 // Friday, 15 March 2024, 12:00; never moves and never really sets anything.
-class TFakeClock : public TSystemClock {
-  public:
-    TLocalDateTime Now() override { return {2024, 3, 15, 12, 0, 0, 0, 5}; }
-    bool SetLocal(const TLocalDateTime& t) override {
-        Sets.push_back(t);
-        return true;
-    }
-    std::string WeekdayAbbrev(int) override { return "Пт"; }
-    std::string TimeSeparator() override { return ":"; }
-    std::vector<TLocalDateTime> Sets;
-};
-
-class TFixedDir : public TCurrentDirectory {
-  public:
-    std::string Get() override { return Dir; }
-    std::string Dir;
-};
+using test::TFakeClock;
+using test::TFixedDir;
 
 const QString kNoSync = QString::fromUtf8("Синхронизации от спутников нет.");
 const QString kSync = QString::fromUtf8("Синхронизация от спутников есть.");
