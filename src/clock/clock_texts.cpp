@@ -27,8 +27,9 @@ std::string DateLine(TSystemClock& clock) {
     return " " + clock.WeekdayAbbrev(now.DayOfWeek) + ": " + DayMonthYear(now);
 }
 
-TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss) {
+std::optional<TLocalDateTime> NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss) {
     using namespace std::chrono;
+    if (hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 || ss > 59) return std::nullopt;
     constexpr long kHalfDayMs = 12L * 3600 * 1000;
     const long nowMs = ((now.Hour * 60L + now.Minute) * 60 + now.Second) * 1000 + now.Millisecond;
     const long devMs = ((hh * 60L + mm) * 60 + ss) * 1000;

@@ -2,6 +2,7 @@
 // time of day when the PC clock is set.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "clock/system_clock.h"
@@ -25,6 +26,8 @@ std::string DateLine(TSystemClock& clock);
 // The computer's date moved to the device's time of day hh:mm:ss.000, on whichever of the previous,
 // same or next day lies nearest to `now`: across midnight the device and the computer may disagree
 // on the date, and the clock must move by seconds, never by a day. DayOfWeek follows the date.
-TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss);
+// nullopt when hh:mm:ss is no time of day (hours above 23, minutes or seconds above 59): the
+// device's digits are taken as they come, and such a time must set nothing.
+std::optional<TLocalDateTime> NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss);
 
 }  // namespace tamberline
