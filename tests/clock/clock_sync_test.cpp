@@ -15,14 +15,19 @@ struct NearestCase {
     TLocalDateTime want;
 };
 
-TEST(NearestWithTimeOfDay, KeepsTheDateUnlessMidnightLiesBetween) {
+TEST(NearestWithTimeOfDay, MovesTheDateOnlyForClocksCloseAcrossMidnight) {
     const NearestCase cases[] = {
         {"same day", {2024, 3, 15, 10, 20, 30, 400, 5}, 10, 20, 31, {2024, 3, 15, 10, 20, 31, 0, 5}},
         {"device before 0:00, PC after", {2024, 3, 16, 0, 0, 0, 400, 6}, 23, 59, 59, {2024, 3, 15, 23, 59, 59, 0, 5}},
         {"device after 0:00, PC before", {2024, 3, 15, 23, 59, 59, 900, 5}, 0, 0, 1, {2024, 3, 16, 0, 0, 1, 0, 6}},
         {"back over a month and leap day", {2024, 3, 1, 0, 0, 2, 0, 5}, 23, 59, 58, {2024, 2, 29, 23, 59, 58, 0, 4}},
         {"forward over the year", {2023, 12, 31, 23, 59, 59, 0, 0}, 0, 0, 1, {2024, 1, 1, 0, 0, 1, 0, 1}},
-        {"twelve hours apart stays", {2024, 3, 15, 12, 0, 0, 0, 5}, 0, 0, 0, {2024, 3, 15, 0, 0, 0, 0, 5}},
+        {"one hour back across", {2024, 3, 16, 0, 30, 0, 0, 6}, 23, 30, 0, {2024, 3, 15, 23, 30, 0, 0, 5}},
+        {"one hour forward across", {2024, 3, 15, 23, 30, 0, 0, 5}, 0, 30, 0, {2024, 3, 16, 0, 30, 0, 0, 6}},
+        {"just over an hour back", {2024, 3, 16, 0, 30, 0, 1, 6}, 23, 30, 0, {2024, 3, 16, 23, 30, 0, 0, 6}},
+        {"just over an hour forward", {2024, 3, 15, 23, 29, 59, 0, 5}, 0, 30, 0, {2024, 3, 15, 0, 30, 0, 0, 5}},
+        {"PC 13 hours slow", {2024, 3, 15, 1, 0, 0, 0, 5}, 14, 0, 0, {2024, 3, 15, 14, 0, 0, 0, 5}},
+        {"PC 13 hours fast", {2024, 3, 15, 14, 0, 0, 0, 5}, 1, 0, 0, {2024, 3, 15, 1, 0, 0, 0, 5}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
