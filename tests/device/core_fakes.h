@@ -70,11 +70,11 @@ class CoreTest : public ::testing::Test {
     TComPort port;
     TSharedState state;
     TFakeMainView view;
-    TFakeTimer timer;
+    TFakeTimer timer, linkTimer;
     TFakeClock clock;
     std::vector<std::string> recorded;  // "Last Syncro" values written to the settings file
     bool failRecord = false;
-    TProgramCore core{{state, view, port, timer, clock, [this](const std::string& s) {
+    TProgramCore core{{state, view, port, timer, linkTimer, clock, [this](const std::string& s) {
                            if (failRecord) throw std::runtime_error("Unable to write to /x/Settings.INI");
                            recorded.push_back(s);
                        }}};
