@@ -146,7 +146,7 @@ class TForm1 : public QMainWindow, public TMainView {
     bool TrayAvailable;
     TPreciseTimer Timer1;
     std::unique_ptr<QSocketNotifier> TimerNotifier;
-    TPreciseTimer LinkTimer;  // the link watch's check, about once a second
+    TPreciseTimer LinkTimer{false};  // the link watch's check, about once a second
     std::unique_ptr<QSocketNotifier> LinkTimerNotifier;
     std::unique_ptr<TEndRequests> EndRequests;
     bool CloseStepsDone = false;

@@ -78,7 +78,7 @@ class CoreIntegration : public ::testing::Test {
     TFakeMainView view;
     TFakeClock clock;
     TComPort port;
-    TPreciseTimer timer, linkTimer;
+    TPreciseTimer timer, linkTimer{false};
     std::vector<std::string> recorded;
     std::vector<std::string> simLines;
     std::vector<std::string> errors;  // what reached the general error box
