@@ -2,5 +2,3 @@
 tamberline_gtest(startup_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp
   LIBS tamberline_app tamberline_test_support)
-tamberline_gtest(end_requests_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/end_requests_test.cpp
-  LIBS tamberline_app tamberline_test_support)

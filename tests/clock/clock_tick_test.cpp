@@ -133,7 +133,7 @@ TEST(ScheduledSyncDue, HoursPerPeriod) {
 }
 
 TEST_F(TickTest, PcSyncWaitsWhileANewerFrameIsUnread) {
-    Send({0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62});  // 12:34:56.78, not yet read
+    SendQueued({0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62});  // 12:34:56.78, not yet read
     state.PendingAction = paSyncNow;
     core.Timer1Timer();
     EXPECT_TRUE(clock.Sets.empty()) << "10:20:31 is no longer the device's second";

@@ -59,8 +59,8 @@ TEST_F(MessagesTest, TimeFrameSetsClockArmsTickAndMode) {
 
 TEST_F(MessagesTest, OnlyTheNewestTimeFrameOfABacklogIsApplied) {
     const test::Bytes frame{0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62};  // 12:34:56.78
-    Send(frame);
-    Send(frame);
+    SendQueued(frame);
+    SendQueued(frame);
     handler.ComPort1RxChar(port, 18);
     EXPECT_EQ(state.ClockHH, 10) << "a frame with a newer one behind it is a second old";
     EXPECT_FALSE(timer.On);

@@ -295,8 +295,12 @@ class MainWindowTest : public QObject {
             std::function<void()> end;
         } cases[] = {
             {"SIGTERM", [] { raise(SIGTERM); }},
+            {"SIGINT", [] { raise(SIGINT); }},
+            {"SIGHUP", [] { raise(SIGHUP); }},
             {"quit", [] { QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection); }},
         };
+        struct sigaction before {};
+        sigaction(SIGTERM, nullptr, &before);
         for (const auto& c : cases) {
             TPtyPair pty;
             WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\nBaudRate=19200\n");
@@ -312,6 +316,10 @@ class MainWindowTest : public QObject {
             WriteSettings("");
             form->close();  // a second request finds the steps done
             QCOMPARE(Setting("ComPortSettings", "ComPort"), std::string("<none>"));
+            form.reset();
+            struct sigaction now {};
+            sigaction(SIGTERM, nullptr, &now);
+            QVERIFY2(now.sa_handler == before.sa_handler, "the window's end leaves signals as they were");
         }
         QVERIFY(boxes.empty());
     }
