@@ -92,6 +92,17 @@ class TSim {
         } while (Readable(20));
         return c;
     }
+    // The next `n` bytes, and when the last of them was there.
+    std::pair<TBytes, int64_t> ReadBytes(size_t n, int timeoutMs) {
+        TBytes b;
+        while (b.size() < n && Readable(timeoutMs)) {
+            uint8_t buf[16];
+            const ssize_t got = read(line_, buf, std::min(sizeof buf, n - b.size()));
+            if (got <= 0) break;
+            b.insert(b.end(), buf, buf + got);
+        }
+        return {b, NowNs()};
+    }
     std::optional<TTimeFrame> NextTimeFrame(int timeoutMs) {  // skips other chunks
         const int64_t end = NowNs() + timeoutMs * kMs;
         while (auto c = NextChunk(static_cast<int>(std::max<int64_t>(0, end - NowNs()) / kMs)))
@@ -226,6 +237,35 @@ TEST(SimulatorFrames, StampLinesMatchFrames) {
     EXPECT_EQ(hundredths, 30);
     EXPECT_LE(ns, got);
     EXPECT_GT(ns, got - 100 * kMs);
+}
+
+TEST(SimulatorFrames, PaceSpreadsAFrameOverItsWireTimeAndOffsetMovesTheSecond) {
+    TSim sim({"--pace", "--stamp", "--offset", "250", "--phase", "0"});
+    ASSERT_TRUE(sim.NextTimeFrame(2000));  // from here on the line is between frames
+    const auto [bytes, complete] = sim.ReadBytes(9, 2000);
+    const auto t = DecodeTimeFrame(bytes);
+    ASSERT_TRUE(t && t->CrcOk);
+    std::optional<std::string> line;
+    while ((line = sim.Process.ReadLine(1000)) && line->find(" " + t->Clock + " ") == std::string::npos) {
+    }
+    ASSERT_TRUE(line);
+    long long began = 0;
+    ASSERT_EQ(std::sscanf(line->c_str(), "sent %lld", &began), 1);
+    // Nine characters of 260 µs at 38400 8N1: the last one cannot be through before 2.3 ms have gone
+    // since the device began the frame (a pty without pacing hands it over after the first).
+    EXPECT_GE(complete - began, 2300 * 1000);
+
+    // The stamp is the start of the device's second, 250 ms after the start of the host's own.
+    timespec rt{};
+    clock_gettime(CLOCK_REALTIME, &rt);
+    const int64_t hostNsAtBegan = (rt.tv_sec * 1'000'000'000LL + rt.tv_nsec) - (NowNs() - began);
+    EXPECT_NEAR(static_cast<double>((hostNsAtBegan % 1'000'000'000LL) / kMs), 750, 5);
+    const time_t deviceSecond = static_cast<time_t>((hostNsAtBegan + 750 * kMs) / 1'000'000'000LL);
+    tm local{};
+    localtime_r(&deviceSecond, &local);
+    char clock[16];
+    std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+    EXPECT_EQ(t->Clock, clock);
 }
 
 struct TCommandCase {
@@ -485,6 +525,8 @@ TEST(SimulatorLifecycle, BadCommandLineRefused) {
         {"link without path", {"--link"}},
         {"badcrc-every 0", {"--badcrc-every", "0"}},
         {"link onto a regular file", {"--link", file}},
+        {"offset beside tod", {"--offset", "250", "--tod", "01:00:00"}},
+        {"offset text", {"--offset", "250ms"}},
     };
     // A refused command line ends the program before it prints a pty path.
     for (const auto& [name, args] : cases)

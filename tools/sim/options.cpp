@@ -35,12 +35,13 @@ std::optional<double> ParseSeconds(const std::string& text) {
 }
 
 constexpr long kMaxGarbage = 65536;  // bytes
+constexpr long kMaxOffsetMs = 86'400'000;
 
 }  // namespace
 
 std::string Usage() {
     return "usage: tamberline-sim [--link PATH] [--phase N] [--nosync] [--tod HH:MM:SS] [--zone +HHMMSS|-HHMMSS]\n"
-           "                      [--badcrc-every K] [--stamp]\n";
+           "                      [--badcrc-every K] [--stamp] [--pace] [--offset MS]\n";
 }
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
@@ -73,10 +74,19 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
             o.BadCrcEvery = static_cast<int>(*v);
         } else if (a == "--stamp") {
             o.Stamp = true;
+        } else if (a == "--pace") {
+            o.Pace = true;
+        } else if (a == "--offset") {
+            auto v = ParseLong(value(), -kMaxOffsetMs, kMaxOffsetMs);
+            if (!v) throw std::invalid_argument("--offset takes milliseconds, -86400000..86400000");
+            o.OffsetMs = static_cast<int>(*v);
         } else {
             throw std::invalid_argument("unknown option " + a);
         }
     }
+    // The offset is the distance from the host's clock, which --tod does not follow.
+    if (o.OffsetMs != 0 && o.TimeOfDay)
+        throw std::invalid_argument("--offset follows the host's clock: not with --tod");
     return o;
 }
 

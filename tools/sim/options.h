@@ -17,6 +17,8 @@ struct TOptions {
     TZone Zone;                    // +03:00:00
     int BadCrcEvery = 0;           // every K-th time frame with a wrong CRC; 0: never
     bool Stamp = false;            // print a "sent" line per time frame
+    bool Pace = false;             // each byte at its wire time for the line's rate
+    int OffsetMs = 0;              // device's clock ahead of the host's (without --tod)
 };
 
 // Throws std::invalid_argument with a message for the user on a bad command line.

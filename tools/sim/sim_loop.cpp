@@ -23,13 +23,18 @@ void PrintLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-int HostTimeOfDay(int64_t& nsIntoSecond) {
+// The host's local time of day shifted by offsetMs, in whole seconds and the ns into that second.
+int HostTimeOfDay(int offsetMs, int64_t& nsIntoSecond) {
     timespec rt{};
     clock_gettime(CLOCK_REALTIME, &rt);
     tm local{};
     localtime_r(&rt.tv_sec, &local);
-    nsIntoSecond = rt.tv_nsec;
-    return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    constexpr int64_t kDayNs = int64_t{kSecondsPerDay} * kNsPerSecond;
+    int64_t ns = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * kNsPerSecond + rt.tv_nsec +
+                 int64_t{offsetMs} * 1'000'000;
+    ns = (ns % kDayNs + kDayNs) % kDayNs;
+    nsIntoSecond = ns % kNsPerSecond;
+    return static_cast<int>(ns / kNsPerSecond);
 }
 
 }  // namespace
@@ -47,6 +52,7 @@ TSimulator::TSimulator(const TOptions& options, TPty& pty, int signalFd)
       phase_(options.Phase),
       noSync_(options.NoSync),
       zone_(options.Zone),
+      line_(pty.MasterFd(), options.Pace),
       random_(std::random_device{}()) {
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
     if (timerFd_ < 0) throw std::runtime_error("timerfd_create failed");
@@ -55,9 +61,10 @@ TSimulator::TSimulator(const TOptions& options, TPty& pty, int signalFd)
         t0Ns_ = now;
         clock_.Set(0, *options.TimeOfDay);
     } else {
-        // Without --tod the simulated seconds begin with the host's seconds, so the device agrees with the host.
+        // Without --tod the simulated seconds begin with the host's seconds (moved by --offset), so the
+        // device agrees with the host.
         int64_t into = 0;
-        clock_.Set(0, HostTimeOfDay(into));
+        clock_.Set(0, HostTimeOfDay(options.OffsetMs, into));
         t0Ns_ = now - into;
     }
     SkipPastFrames(now);
@@ -78,7 +85,7 @@ void TSimulator::SkipPastFrames(int64_t nowNs) {
 }
 
 void TSimulator::ArmTimer() {
-    int64_t due = DueNs(nextK_);
+    int64_t due = DueNs(nextK_) - kLeadNs;
     itimerspec its{};
     its.it_value.tv_sec = due / kNsPerSecond;
     its.it_value.tv_nsec = due % kNsPerSecond;
@@ -89,18 +96,14 @@ bool TSimulator::Paused() const {
     return MonotonicNs() < pauseUntilNs_;
 }
 
-bool TSimulator::Write(const uint8_t* data, size_t size) {
-    // One write() per frame so that the frame reaches the line as one piece.
-    ssize_t n = write(pty_.MasterFd(), data, size);
-    if (n == static_cast<ssize_t>(size)) return true;
-    std::fprintf(stderr, "tamberline-sim: line full, %zu bytes dropped\n", n < 0 ? size : size - n);
-    return false;
+void TSimulator::Write(const uint8_t* data, size_t size, int64_t startNs) {
+    line_.Send(data, size, startNs ? startNs : MonotonicNs());
 }
 
 void TSimulator::OnTimer() {
     uint64_t expirations;
     if (read(timerFd_, &expirations, sizeof expirations) < 0) return;
-    if (MonotonicNs() < DueNs(nextK_)) return ArmTimer();  // re-armed meanwhile for a later moment
+    if (MonotonicNs() < DueNs(nextK_) - kLeadNs) return ArmTimer();  // re-armed meanwhile for a later moment
     SendTimeFrame(nextK_);
     ++nextK_;
     ArmTimer();
@@ -123,10 +126,11 @@ void TSimulator::SendTimeFrame(int64_t k) {
         n = 4;
     }
     shortOnce_ = midFrameOnce_ = false;
-    bool ok = Write(p, n);
-    if (options_.Stamp && ok) {
+    Write(p, n, DueNs(k));
+    if (options_.Stamp) {
+        // The moment the device starts sending, which its hundredths field describes.
         char buf[96];
-        std::snprintf(buf, sizeof buf, "sent %lld %s %02d", static_cast<long long>(MonotonicNs()),
+        std::snprintf(buf, sizeof buf, "sent %lld %s %02d", static_cast<long long>(DueNs(k)),
                       FormatTimeOfDay(tod).c_str(), phase_);
         PrintLine(buf);
     }
@@ -255,11 +259,12 @@ void TSimulator::OnStdinInput() {
 void TSimulator::Run() {
     ArmTimer();
     while (running_) {
-        pollfd fds[4] = {{timerFd_, POLLIN, 0},
+        pollfd fds[5] = {{timerFd_, POLLIN, 0},
                          {pty_.MasterFd(), POLLIN, 0},
                          {signalFd_, POLLIN, 0},
-                         {stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (poll(fds, 4, -1) < 0) {
+                         {stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0},
+                         {line_.TimerFd(), POLLIN, 0}};
+        if (poll(fds, 5, -1) < 0) {
             if (errno == EINTR) continue;
             throw std::runtime_error("poll failed");
         }
@@ -268,6 +273,7 @@ void TSimulator::Run() {
             if (read(signalFd_, &si, sizeof si) > 0) running_ = false;
             continue;
         }
+        if (fds[4].revents & POLLIN) line_.OnTimer();
         if (fds[0].revents & POLLIN) OnTimer();
         if (fds[1].revents & POLLIN) OnLineInput();
         if (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) OnStdinInput();

@@ -7,6 +7,7 @@
 
 #include "command_reader.h"
 #include "device_clock.h"
+#include "line_out.h"
 #include "options.h"
 #include "pty.h"
 
@@ -21,7 +22,10 @@ class TSimulator {
     void Run();  // until quit or a signal
 
   private:
+    // When the device starts sending the time frame of second k (its hundredths field tells this moment).
     int64_t DueNs(int64_t k) const { return t0Ns_ + k * 1'000'000'000LL + phase_ * 10'000'000LL; }
+    // The frame timer wakes this long before a frame is due, so its first byte leaves on time (ns).
+    static constexpr int64_t kLeadNs = 2'000'000;
     int64_t SecondAt(int64_t nowNs) const;
     void SkipPastFrames(int64_t nowNs);  // frames whose moment is gone are not sent late
     void ArmTimer();
@@ -31,7 +35,7 @@ class TSimulator {
     void OnStdinInput();
     void HandleControl(const std::string& line);
     void HandleCommand(const TCommandEvent& e);
-    bool Write(const uint8_t* data, size_t size);
+    void Write(const uint8_t* data, size_t size, int64_t startNs = 0);  // startNs 0: now
     bool Paused() const;
 
     TOptions options_;
@@ -49,6 +53,7 @@ class TSimulator {
     TZone zone_;
     TDeviceClock clock_;
     TCommandReader reader_;
+    TLineOut line_;
 
     int64_t framesDue_ = 0;  // time frames whose moment came, sent or not (for --badcrc-every)
     bool badCrcOnce_ = false, shortOnce_ = false, midFrameOnce_ = false;
