@@ -56,7 +56,9 @@ TZoneValues DecodeZone(uint8_t hoursByte, uint8_t minutes, uint8_t seconds, bool
 }
 
 void TMessageHandler::ComPort1RxChar(TCustomComPort& sender, int /*count: one frame per event*/) {
-    const TMonoTime rxTime = sender.RxEventTime();
+    // The hundredths tell how far into its second the device was when it began to send the frame;
+    // its first byte was seen one character later.
+    const TMonoTime rxTime = sender.RxEventTime() - sender.CharacterTime() - FrameDelay;
     auto frame = ReadMessageFrame(sender);
     if (!frame) return;
     // A time frame with a whole frame's worth of bytes queued behind it is at least a second old: armed

@@ -2,6 +2,7 @@
 // synchronisation state and arm the second tick; zone frames set the zone editor's values.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -43,6 +44,10 @@ class TMessageHandler {
 
     // Told of every good time frame, before it is applied (the link watch).
     std::function<void(TMonoTime rxTime)> OnTimeFrame;
+
+    // What the way to us adds beyond the line itself (the device's own delay, an adapter's latency):
+    // a frame began that much earlier than its first byte's arrival shows.
+    std::chrono::microseconds FrameDelay{0};
 
   private:
     void ApplyTimeFrame(const TMessageFrame& f, TMonoTime rxTime);

@@ -233,6 +233,16 @@ TDcb TCustomComPort::BuildDcb() const {
     return d;
 }
 
+std::chrono::nanoseconds TCustomComPort::CharacterTime() const {
+    const uint64_t rate = BuildDcb().BaudRate;
+    if (rate == 0) return {};
+    // Counted in half bits, for the one and a half stop bits.
+    static constexpr uint64_t kStopHalfBits[] = {2, 3, 4};
+    const uint64_t halfBits = 2 * (1 + 5 + static_cast<uint64_t>(dataBits_)) + (parity_.Bits() == prNone ? 0 : 2) +
+                              kStopHalfBits[static_cast<size_t>(stopBits_)];
+    return std::chrono::nanoseconds(halfBits * 1'000'000'000ULL / (2 * rate));
+}
+
 // ---- I/O
 
 int TCustomComPort::Write(const void* buf, int count) {

@@ -277,6 +277,9 @@ class TCustomComPort {
     TDcb BuildDcb() const;
     // When the event thread saw the bytes of the report now being handled.
     TMonoTime RxEventTime() const { return rxEventTime_; }
+    // One character on the line at the present settings (start bit, data bits, parity bit, stop
+    // bits): a byte is seen that long after the device began to send it. 260 µs at 38400 8N1.
+    std::chrono::nanoseconds CharacterTime() const;
     // True once the open device went away (hang-up, unplugged, node removed): only Close helps then.
     bool DeviceGone() const;
 

@@ -1,6 +1,7 @@
 // POSIX serial layer: termios for the line, poll for the timeout rules, epoll + eventfd for the
 // event thread. Every function returns 0 or errno.
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -27,6 +28,16 @@ constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 int SetModemLine(int fd, int line, bool on) {
     if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return 0;
     return (errno == ENOTTY || errno == EINVAL) ? 0 : errno;
+}
+
+// A USB adapter holds received bytes up to its latency timer (16 ms on FTDI chips) before it hands
+// them on; low-latency mode brings that to 1 ms, and a frame's arrival then tells its time. Ports
+// without the request (a pty, most built-in UARTs) are used as they are.
+void AskForLowLatency(int fd) {
+    serial_struct ss{};
+    if (ioctl(fd, TIOCGSERIAL, &ss) != 0 || (ss.flags & ASYNC_LOW_LATENCY)) return;
+    ss.flags |= ASYNC_LOW_LATENCY;
+    ioctl(fd, TIOCSSERIAL, &ss);
 }
 
 // Waits for `events` until `deadline` (none: no limit). Returns the revents, 0 on time-out, -1 on error.
@@ -131,6 +142,7 @@ class TPosixComBackend : public TComBackend {
             close(fd);
             return e;
         }
+        AskForLowLatency(fd);
         fd_ = fd;
         return 0;
     }

@@ -69,6 +69,15 @@ TEST_F(MessagesTest, OnlyTheNewestTimeFrameOfABacklogIsApplied) {
     EXPECT_TRUE(timer.On);
 }
 
+TEST_F(MessagesTest, ATimeFrameCountsFromWhenTheDeviceBeganToSendIt) {
+    // Its first byte is seen one character (260 µs at 38400 8N1) after the device began it, and the
+    // frame delay goes on top.
+    handler.FrameDelay = std::chrono::milliseconds(2);
+    SendQueued({0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62});
+    handler.ComPort1RxChar(port, 9);
+    EXPECT_EQ(timer.ArmedFrom, port.RxEventTime() - std::chrono::nanoseconds(260416) - std::chrono::milliseconds(2));
+}
+
 TEST_F(MessagesTest, TrayFollowsOnlyChangesOfSynchronisation) {
     for (int i = 0; i < 10; ++i)
         handler.ApplyFrame(TimeFrame(0, i, 0, 0x12), rx);

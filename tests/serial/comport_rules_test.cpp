@@ -98,6 +98,31 @@ TEST(ComPortDcb, FieldsFollowTheSettings) {
     }
 }
 
+TEST(ComPortDcb, CharacterTimeCountsEveryBitOnTheLine) {
+    struct Case {
+        const char* name;
+        TBaudRate rate;
+        TDataBits data;
+        TParityBits parity;
+        TStopBits stop;
+        int64_t wantNs;
+    };
+    const Case cases[] = {
+        {"38400 8N1: 10 bits", br38400, dbEight, prNone, sbOneStopBit, 260416},
+        {"9600 8E1: 11 bits", br9600, dbEight, prEven, sbOneStopBit, 1145833},
+        {"1200 7N2: 10 bits", br1200, dbSeven, prNone, sbTwoStopBits, 8333333},
+        {"110 5N1.5: 7.5 bits", br110, dbFive, prNone, sbOne5StopBits, 68181818},
+    };
+    for (const auto& c : cases) {
+        TComPort port;
+        port.SetBaudRate(c.rate);
+        port.SetDataBits(c.data);
+        port.Parity().SetBits(c.parity);
+        port.SetStopBits(c.stop);
+        EXPECT_EQ(port.CharacterTime().count(), c.wantNs) << c.name;
+    }
+}
+
 TEST(ComPortFlowControl, CombinedView) {
     struct Case {
         const char* name;
