@@ -5,3 +5,10 @@ add_library(tamberline_test_support STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp)
 target_include_directories(tamberline_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(tamberline_test_support PUBLIC tamberline_serial Threads::Threads)
+
+# The LD_PRELOAD stand-in for setting the machine's clock. Never sanitized: it is loaded before
+# everything else, the sanitizers' runtime included.
+add_library(tamberline_clock_recorder SHARED ${CMAKE_CURRENT_LIST_DIR}/clock_recorder.cpp)
+target_compile_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
+target_link_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
+target_link_libraries(tamberline_clock_recorder PRIVATE ${CMAKE_DL_LIBS})
