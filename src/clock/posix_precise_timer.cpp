@@ -77,6 +77,7 @@ void TPreciseTimer::OnReadable() {
     // The wake-up came earlyWake_ ahead; the last stretch is waited out here, to the microsecond.
     while (std::chrono::steady_clock::now() < due_) {
     }
+    firedDue_ = due_ + Period() * (expirations - 1);
     due_ += Period() * expirations;
     if (OnTimer) OnTimer();
 }

@@ -29,6 +29,8 @@ class TPreciseTimer : public TTimer1 {
     void OnReadable();
 
     std::function<void()> OnTimer;
+    // The instant the countdown now being served by OnTimer was due (not when it was noticed).
+    TMonoTime FiredDue() const { return firedDue_; }
 
   private:
     void Arm(TMonoTime from);
@@ -44,6 +46,7 @@ class TPreciseTimer : public TTimer1 {
     uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame
     bool enabled_ = false;
     TMonoTime due_{};  // when the running countdown ends
+    TMonoTime firedDue_{};
 };
 
 // Asks the kernel to wake this thread's timers without slack (1 ns instead of 50 µs). Threads

@@ -34,6 +34,10 @@ class TProgramCore {
     void SendTimeCommand() { commands_.SendTimeCommand(); }
     void SendZoneQuery() { commands_.SendZoneQuery(); }
     void mnCtrlSyncroClick() { deps_.State.PendingAction = paSyncNow; }
+    // See TMessageHandler::FrameDelay; the window leaves it at 0.
+    void SetFrameDelay(std::chrono::microseconds d) { messages_.FrameDelay = d; }
+    // True while a newer time frame waits unread: the clock the last tick showed is a second old.
+    bool NewerFrameWaits();
 
     // The link watch: started once start-up has opened the port, stopped before the close steps.
     void StartLinkWatch() { link_.Start(std::chrono::steady_clock::now()); }
@@ -42,8 +46,6 @@ class TProgramCore {
     const TLinkWatch& Link() const { return link_; }
 
   private:
-    bool NewerFrameWaits();
-
     TCoreDeps deps_;
     TMessageHandler messages_;
     TDeviceCommands commands_;

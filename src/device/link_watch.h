@@ -24,8 +24,9 @@ class TLinkWatch {
     TLinkWatch(TSharedState& s, TMainView& v, TCustomComPort& port, TTimer1& timer)
         : s_(s), v_(v), port_(port), timer_(timer) {}
 
-    // Once the port has been opened at start-up: the silence counts from `now`. A start whose port
-    // could not be opened never starts the watch: that port stays closed for the run.
+    // Once start-up has opened the port: the silence counts from `now`. The window never starts the
+    // watch after a failed open (that port stays closed for the run); the headless service starts it
+    // all the same, and so opens its device when it comes.
     void Start(TMonoTime now);
     // Before the close steps, so that nothing is reopened behind them.
     void Stop();
