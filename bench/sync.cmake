@@ -1,2 +1,4 @@
 add_executable(bench_sync_accuracy ${CMAKE_CURRENT_LIST_DIR}/sync_accuracy.cpp)
-target_link_libraries(bench_sync_accuracy PRIVATE tamberline_app tamberline_test_support)
+target_link_libraries(bench_sync_accuracy PRIVATE tamberline_service tamberline_test_support)
+target_compile_definitions(bench_sync_accuracy PRIVATE TAMBERLINE_SIM="$<TARGET_FILE:tamberline-sim>")
+add_dependencies(bench_sync_accuracy tamberline-sim)

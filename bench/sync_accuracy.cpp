@@ -1,11 +1,15 @@
-// How close to the device's second boundary the PC clock is set. The bench plays the device: it
-// writes time frames into a pseudo-terminal at a known instant W, claiming to be h hundredths into
-// the second, so the boundary the tick aims at is W + (1000 - 10 h) ms. The program side is the
-// real one: port event thread, delivery to a poll loop, frame read, timerfd tick, sync step. The
-// error is the moment the (fake) clock is asked to change minus that boundary.
+// How exactly the device's second reaches the computer. The device is tamberline-sim running its
+// seconds 250 ms ahead of the computer's clock (--offset 250), telling with --stamp when it began to
+// send each frame; with --pace its bytes arrive at their wire times as on a real line at 38400
+// bit/s, without it each frame arrives at once as a pty hands it over. The program side is the real
+// one: port event thread, delivery to a poll loop, frame read, timerfd tick, clock step, and the
+// service's chrony sample. Figures:
+//   error   clock set (the fake clock is asked to change) minus the device's second boundary
+//   sample  the chrony sample's offset minus the true 250 ms
+//   seen    the event thread's stamp minus the moment the frame's first byte was through
 //
 // Usage: bench_sync_accuracy [ticks=120] [hundredths=80] [short slice 1|0 = 1]
-// Runs once idle and once with two spinning processes competing for the CPUs.
+// Runs unpaced and paced, each once idle and once with two spinning processes competing for the CPUs.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -21,37 +25,16 @@
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "serial/delivery.h"
+#include "service/chrony_feed.h"
+#include "service/service_view.h"
 #include "support/poll_loop.h"
-#include "support/pty_pair.h"
+#include "support/sim_process.h"
 
 namespace tamberline {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class TNullView : public TMainView {
-  public:
-    void ShowClock(const std::string&, const std::string&, const std::string&) override {}
-    void ApplyOperatingMode(bool) override {}
-    void UpdateTray(bool) override {}
-    void ShowLinkLost() override {}
-    void SetZoneHoursText(const std::string&) override {}
-    void SetZoneMinutesText(const std::string&) override {}
-    void SetZoneMinutesEnabled(bool) override {}
-    int SumWntItem() const override { return 0; }
-    void SetSumWntItem(int) override {}
-    void FocusCorrectButton() override {}
-    void SetNewHHText(const std::string&) override {}
-    void SetNewMMText(const std::string&) override {}
-    void SetNewSSText(const std::string&) override {}
-    bool TimeModeSelected() const override { return true; }
-    void SetTimeModeSelected(bool) override {}
-    void SetNewTimeFieldsVisible(bool) override {}
-    void SetNewSSReadOnly(bool) override {}
-    void SetStatusText(int, const std::string&) override {}
-    void ShowInputError(const std::string&) override {}
-    bool Confirm(const std::string&) override { return true; }
-};
+constexpr double kOffsetS = 0.250;  // the simulator's --offset
 
 // Notes when it is asked to change the clock; never touches the real one.
 class TStampClock : public TSystemClock {
@@ -66,55 +49,96 @@ class TStampClock : public TSystemClock {
     std::string TimeSeparator() override { return ":"; }
 };
 
-struct TRunFigures {
-    std::vector<double> Total, Seen, Fire;  // µs: whole error; event thread seeing the bytes; timer wake to clock set
+class TKeptSamples : public TChronySocket {
+  public:
+    std::vector<TChronySample> Sent;
+    int Send(const TChronySample& s) override {
+        Sent.push_back(s);
+        return 0;
+    }
 };
 
-TRunFigures Run(int ticks, int hundredths) {
-    TPtyPair pty;
+struct TRunFigures {
+    std::vector<double> Error, Sample, Seen;  // µs
+};
+
+struct TTick {
+    Clock::time_point At, SetAt, SeenAt;
+    size_t Samples;
+};
+
+double Us(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+TRunFigures Run(int ticks, int hundredths, bool paced) {
+    std::vector<std::string> args{"--stamp", "--offset", "250", "--phase", std::to_string(hundredths)};
+    if (paced) args.push_back("--pace");
+    TSimProcess sim(TAMBERLINE_SIM, args);
     TPollLoop loop;
     SetUiPoster(loop.Poster());
 
     TSharedState state;
     state.SyncroHours = 0;
-    TNullView view;
+    TServiceView view([](const std::string&) {});
     TStampClock clock;
     TComPort port;
     TPreciseTimer timer, linkTimer;
     TProgramCore core({state, view, port, timer, linkTimer, clock, nullptr});
-    timer.OnTimer = [&] { core.Timer1Timer(); };
-    loop.Watch(timer.Fd(), [&] { timer.OnReadable(); });
+    TKeptSamples samples;
+    TPosixRealtimeClock realtime;
+    TChronyFeed feed(samples, realtime, "bench", [](const std::string&) {});
+
+    std::vector<TTick> log;
+    std::vector<int64_t> began;  // ns, when the device began each frame
     TMonoTime seen{};
+    auto collect = [&] {
+        while (auto l = sim.ReadLine(0)) {
+            long long ns;
+            if (std::sscanf(l->c_str(), "sent %lld", &ns) == 1) began.push_back(ns);
+        }
+    };
+    timer.OnTimer = [&] {
+        clock.SetAt = {};
+        core.Timer1Timer();
+        feed.Tick(state, true, timer.FiredDue());
+        log.push_back({Clock::now(), clock.SetAt, seen, samples.Sent.size()});
+        state.PendingAction = paSyncNow;
+        collect();
+    };
+    loop.Watch(timer.Fd(), [&] { timer.OnReadable(); });
     port.OnRxChar = [&](TCustomComPort& p, int n) {
         seen = p.RxEventTime();
         core.ComPort1RxChar(p, n);
     };
     ConfigureComPort1(port);
-    port.SetPort(pty.SlavePath());
+    port.SetPort(sim.PtyPath());
     port.Open();
-
-    const auto interval = std::chrono::milliseconds(1000 - 10 * hundredths);
-    TRunFigures figures;
-    auto us = [](auto d) { return std::chrono::duration<double, std::micro>(d).count(); };
-    for (int i = 0; i < ticks + 1; ++i) {
-        state.PendingAction = paSyncNow;
-        clock.SetAt = {};
-        const auto f = BenchTimeFrame(hundredths, i % 60, 0, 12);
-        const auto written = Clock::now();
-        pty.Write(f.data(), f.size());
-        const auto boundary = written + interval;
-        loop.RunFor(std::chrono::duration_cast<std::chrono::milliseconds>(interval) + std::chrono::milliseconds(60));
-        // The first tick warms caches and page tables; it is not counted.
-        if (i > 0 && clock.SetAt != Clock::time_point{}) {
-            figures.Total.push_back(us(clock.SetAt - boundary));
-            figures.Seen.push_back(us(seen - written));
-            figures.Fire.push_back(us(clock.SetAt - (seen + interval)));
-        }
-    }
+    state.PendingAction = paSyncNow;
+    const auto charTime = port.CharacterTime();
+    loop.RunUntil([&] { return log.size() >= static_cast<size_t>(ticks) + 1; }, std::chrono::seconds(ticks + 10));
     port.Close();
     loop.Unwatch(timer.Fd());
     SetUiPoster(nullptr);
-    return figures;
+    collect();
+
+    TRunFigures f;
+    size_t lastSamples = 0;
+    // The first tick warms caches and page tables; it is not counted.
+    for (size_t i = 1; i < log.size(); ++i) {
+        const TTick& t = log[i];
+        const int64_t atNs = std::chrono::duration_cast<std::chrono::nanoseconds>(t.At.time_since_epoch()).count();
+        // The frame that armed this tick: the last one begun before it.
+        const auto it = std::lower_bound(began.begin(), began.end(), atNs);
+        if (it == began.begin()) continue;
+        const TMonoTime frameBegan{std::chrono::nanoseconds(*(it - 1))};
+        const auto boundary = frameBegan + std::chrono::milliseconds(1000 - 10 * hundredths);
+        if (t.SetAt != Clock::time_point{}) f.Error.push_back(Us(t.SetAt - boundary));
+        if (t.Samples > lastSamples) f.Sample.push_back((samples.Sent[t.Samples - 1].Offset - kOffsetS) * 1e6);
+        lastSamples = t.Samples;
+        f.Seen.push_back(Us(t.SeenAt - (frameBegan + charTime)));
+    }
+    return f;
 }
 
 // Back to the kernel's default slice (a runtime of 0 asks for no slice of its own).
@@ -130,39 +154,23 @@ void DefaultSchedulerSlice() {
     if (syscall(SYS_sched_setattr, 0, &attr, 0) != 0) std::perror("sched_setattr");
 }
 
-void PrintOne(const char* label, std::vector<double> v, int ticks) {
+void PrintOne(const std::string& label, std::vector<double> v, int ticks) {
     if (v.empty()) {
-        std::printf("%-16s no ticks\n", label);
+        std::printf("%-22s no ticks\n", label.c_str());
         return;
     }
-    std::printf("%-16s ticks %zu/%d  p50 %7.1f us  p90 %7.1f us  p99 %7.1f us  max %7.1f us  min %7.1f us\n", label,
-                v.size(), ticks, Percentile(v, 0.50), Percentile(v, 0.90), Percentile(v, 0.99),
-                *std::max_element(v.begin(), v.end()), *std::min_element(v.begin(), v.end()));
+    std::printf("%-22s n %3zu/%d  p50 %8.1f us  p99 %8.1f us  max %8.1f us  min %8.1f us\n", label.c_str(), v.size(),
+                ticks, Percentile(v, 0.50), Percentile(v, 0.99), *std::max_element(v.begin(), v.end()),
+                *std::min_element(v.begin(), v.end()));
 }
 
 void Print(const std::string& label, const TRunFigures& f, int ticks) {
-    PrintOne((label + " error").c_str(), f.Total, ticks);
-    PrintOne((label + " seen").c_str(), f.Seen, ticks);
-    PrintOne((label + " fire").c_str(), f.Fire, ticks);
+    PrintOne(label + " error", f.Error, ticks);
+    PrintOne(label + " sample", f.Sample, ticks);
+    PrintOne(label + " seen", f.Seen, ticks);
 }
 
-}  // namespace
-}  // namespace tamberline
-
-int main(int argc, char** argv) {
-    using namespace tamberline;
-    const int ticks = argc > 1 ? std::atoi(argv[1]) : 120;
-    const int hundredths = argc > 2 ? std::atoi(argv[2]) : 80;
-    UseFineTimerSlack();
-    const bool shortSlice = argc > 3 ? std::atoi(argv[3]) != 0 : true;
-    if (shortSlice && !UseShortSchedulerSlice()) std::printf("short scheduler slice refused\n");
-    const bool raised = UseRaisedPriority();  // as the program does at start
-    std::printf("sync error = clock set - device second boundary, %d ticks, frames at %d hundredths, slice %s, %s\n",
-                ticks, hundredths, shortSlice ? "short" : "default",
-                raised ? "priority raised (nice -10)" : "priority not raised (no right to)");
-    std::printf("(seen: frame written -> event thread saw it; fire: armed instant -> clock set)\n");
-    Print("idle", Run(ticks, hundredths), ticks);
-
+std::vector<pid_t> StartSpinners() {
     // Two busy programs, one per CPU of the build machines, as separate processes like other users' work.
     std::vector<pid_t> spinners;
     for (int i = 0; i < 2; ++i) {
@@ -176,10 +184,35 @@ int main(int argc, char** argv) {
         }
         spinners.push_back(pid);
     }
-    Print("loaded", Run(ticks, hundredths), ticks);
-    for (pid_t pid : spinners) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+    return spinners;
+}
+
+}  // namespace
+}  // namespace tamberline
+
+int main(int argc, char** argv) {
+    using namespace tamberline;
+    const int ticks = argc > 1 ? std::atoi(argv[1]) : 120;
+    const int hundredths = argc > 2 ? std::atoi(argv[2]) : 80;
+    UseFineTimerSlack();
+    const bool shortSlice = argc > 3 ? std::atoi(argv[3]) != 0 : true;
+    if (shortSlice && !UseShortSchedulerSlice()) std::printf("short scheduler slice refused\n");
+    // As the program does at start; the simulator, started from here, runs the same way.
+    const bool raised = UseRaisedPriority();
+    std::printf("%d ticks, frames at %d hundredths, slice %s, %s\n", ticks, hundredths,
+                shortSlice ? "short" : "default",
+                raised ? "priority raised (nice -10)" : "priority not raised (no right to)");
+    std::printf(
+        "(error: clock set - device second; sample: chrony offset - 250 ms; seen: first byte through -> stamped)\n");
+    for (bool paced : {false, true}) {
+        const std::string mode = paced ? "paced" : "unpaced";
+        Print(mode + " idle", Run(ticks, hundredths, paced), ticks);
+        const auto spinners = StartSpinners();
+        Print(mode + " loaded", Run(ticks, hundredths, paced), ticks);
+        for (pid_t pid : spinners) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
     }
     return 0;
 }
