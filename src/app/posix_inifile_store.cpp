@@ -114,7 +114,9 @@ TLoadResult LoadFile(const std::string& path, std::string& content) {
     TFd fd(openat(dir.Get(), base.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Ok()) return errno == ENOENT ? TLoadResult::Missing : TLoadResult::Failed;
     content.clear();
-    char buf[8192];
+    struct stat st {};
+    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
     for (;;) {
         ssize_t n = read(fd.Get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
