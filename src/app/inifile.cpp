@@ -2,6 +2,7 @@
 // '#' are comments. The first matching section and key win, as with the Windows profile functions.
 #include "app/inifile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -166,6 +167,14 @@ std::string SetValue(const std::string& text, const std::string& section, const 
     std::string before = text.substr(0, last.Next);
     if (last.Next == last.End) before += eol;  // the last line had no line ending
     return before + entry + text.substr(last.Next);
+}
+
+std::string TempNameFor(const std::string& fileName) {
+    constexpr size_t kKeptBytes = 200;
+    size_t n = std::min(fileName.size(), kKeptBytes);
+    while (n > 0 && n < fileName.size() && (static_cast<unsigned char>(fileName[n]) & 0xC0) == 0x80)
+        --n;  // never half a UTF-8 character
+    return "." + fileName.substr(0, n) + ".tmp";
 }
 
 bool ParseInteger(const std::string& text, int32_t& out) {
