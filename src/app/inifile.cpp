@@ -28,6 +28,7 @@ struct TParsed {
     TKind Kind = TKind::Other;
     std::string_view Name;                // points into the text
     size_t ValueBegin = 0, ValueEnd = 0;  // offsets in the whole text, trimmed
+    size_t AfterEquals = 0;
 };
 
 bool IsBlank(char c) {
@@ -83,11 +84,16 @@ TParsed Parse(const std::string& t, const TLine& line) {
     if (found == std::string_view::npos) return p;
     const size_t eq = s + found;
     auto [ks, ke] = Trim(t, s, eq);
-    auto [vs, ve] = Trim(t, eq + 1, e);
+    // An empty value begins after all the blanks that follow '=', even those that end the line: a
+    // new value written there then keeps them, the same as before a value that was not empty.
+    size_t vs = eq + 1;
+    while (vs < line.End && IsBlank(t[vs]))
+        ++vs;
     p.Kind = TKind::Key;
     p.Name = std::string_view(t.data() + ks, ke - ks);
     p.ValueBegin = vs;
-    p.ValueEnd = ve;
+    p.AfterEquals = eq + 1;
+    p.ValueEnd = std::max(vs, e);
     return p;
 }
 
@@ -156,7 +162,12 @@ std::string SetValue(const std::string& text, const std::string& section, const 
                      const std::string& value) {
     const std::string eol = LineEnding(text);
     const TSectionSpan span = Locate(text, section, key);
-    if (span.KeyLine) return text.substr(0, span.Key.ValueBegin) + value + text.substr(span.KeyLine->End);
+    if (span.KeyLine) {
+        // The blanks before the old value stay, unless the new value brings its own: kept as well, they
+        // would add up with every write of it.
+        const size_t from = !value.empty() && IsBlank(value.front()) ? span.Key.AfterEquals : span.Key.ValueBegin;
+        return text.substr(0, from) + value + text.substr(span.KeyLine->End);
+    }
     std::string entry = key + "=" + value + eol;
     if (!span.HasHeader) {
         std::string out = text;
@@ -198,19 +209,18 @@ bool ParseInteger(const std::string& text, int32_t& out) {
     return true;
 }
 
-}  // namespace ini
-
 namespace {
 
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of("\r\n") != std::string::npos;
 }
 
+}  // namespace
+
 // A name that could not be found again, or that would change the file's structure, is refused.
 const char* BadNameReason(const std::string& section, const std::string& key, const std::string& value) {
-    auto blankEdge = [](const std::string& s) {
-        return s.empty() || s.front() == ' ' || s.front() == '\t' || s.back() == ' ' || s.back() == '\t';
-    };
+    // The same blanks as reading trims: a name ending in one would never be found again.
+    auto blankEdge = [](const std::string& s) { return s.empty() || IsBlank(s.front()) || IsBlank(s.back()); };
     if (blankEdge(section) || HasLineBreak(section) || section.find(']') != std::string::npos)
         return "bad section name";
     if (blankEdge(key) || HasLineBreak(key) || key.find('=') != std::string::npos || key[0] == '[' || key[0] == ';' ||
@@ -220,7 +230,7 @@ const char* BadNameReason(const std::string& section, const std::string& key, co
     return nullptr;
 }
 
-}  // namespace
+}  // namespace ini
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {}
 
@@ -237,7 +247,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     std::string failure = "Unable to write to " + path_;
-    if (const char* reason = BadNameReason(section, key, value)) throw EIniFileError(failure + ": " + reason);
+    if (const char* reason = ini::BadNameReason(section, key, value)) throw EIniFileError(failure + ": " + reason);
     std::string text;
     // An unreadable file cannot be rewritten without losing what it holds.
     if (ini::LoadFile(path_, text) == ini::TLoadResult::Failed) throw EIniFileError(failure);

@@ -180,6 +180,14 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
          "; only a comment\n[B]\ny=2\n"},
         {"only the first of two keys changes", "[A]\nx=1\nx=2\n", {{"A", "X", "9"}}, "[A]\nx=9\nx=2\n"},
         {"value emptied", "[A]\nx=5\n", {{"A", "x", ""}}, "[A]\nx=\n"},
+        {"blanks after '=' kept through an empty value",
+         "[A]\nx = 5  \n",
+         {{"A", "x", ""}, {"A", "x", ""}, {"A", "x", "3"}},
+         "[A]\nx = 3\n"},
+        {"a value with blanks in front does not add blanks when written again",
+         "[A]\nx = 5\n",
+         {{"A", "x", " 2"}, {"A", "x", " 2"}},
+         "[A]\nx = 2\n"},
         {"unrelated odd lines kept byte for byte",
          "garbage line\n[A]\n  x=1\t\n[B\n",
          {{"A", "x", "2"}},
@@ -407,6 +415,8 @@ TEST(IniFileWrite, FailuresReportedAndFileUntouched) {
         {"comment as key", ": bad key name", {"A", ";x", "2"}},
         {"bracket in section", ": bad section name", {"A]x", "x", "2"}},
         {"empty section", ": bad section name", {"", "x", "2"}},
+        {"section ending in a blank that reads trim", ": bad section name", {"A\f", "x", "2"}},
+        {"key starting with a blank that reads trim", ": bad key name", {"A", "\vx", "2"}},
     };
     for (const auto& c : cases) {
         TTempDir dir;
