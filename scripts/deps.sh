@@ -1,8 +1,17 @@
 # Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
 tamberline_install_deps() {
   local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool"
+  tamberline_install_missing $pkgs
+}
+
+# The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.
+tamberline_install_fuzz_deps() {
+  tamberline_install_missing clang libclang-rt-14-dev
+}
+
+tamberline_install_missing() {
   local missing=""
-  for p in $pkgs; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
   done
   [ -z "$missing" ] && return 0
