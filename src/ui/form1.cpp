@@ -149,9 +149,10 @@ void TForm1::BuildHoursGroup(QWidget* client) {
     rbWinter->setChecked(true);
     stHour = MakeLabel(grbHours, "Часы", 148, 25);
     stMinutes = MakeLabel(grbHours, "Минуты", 211, 25);
-    edHours = MakeEdit(grbHours, "+0", 140, 43, true);
+    // Empty until the first zone frame: before it the device's zone is not known.
+    edHours = MakeEdit(grbHours, "", 140, 43, true);
     sbHours = MakeSpin(grbHours, 166, 44);
-    edMinutes = MakeEdit(grbHours, "00", 208, 43, true);
+    edMinutes = MakeEdit(grbHours, "", 208, 43, true);
     sbMinutes = MakeSpin(grbHours, 232, 44);
     btCorrect = new QPushButton(QString::fromUtf8("Установить часовой пояс"), grbHours);
     btCorrect->setGeometry(273, 41, 159, kButtonHeight);
@@ -210,11 +211,18 @@ void TForm1::BuildMenus() {
     mnSetSputCor = mnSet->addAction(QString::fromUtf8("Корректировка спутникового приемника"));
 }
 
+// Each radio group takes one place in the order, on its checked item: Qt gives a group a single
+// tab stop, so both items stand in the group's place and only the checked one keeps TabFocus.
 void TForm1::SetTabOrder() {
-    QWidget* order[] = {edHours, edMinutes, rbWinter, sbHours, btCorrect, sbMinutes, edNewHH,
-                        edNewMM, edNewSS,   sbNewHH,  sbNewMM, sbNewSS,   btNewTime, rbtTime};
+    QWidget* order[] = {edHours, edMinutes, rbWinter, rbSummer, sbHours, btCorrect, sbMinutes, edNewHH,
+                        edNewMM, edNewSS,   sbNewHH,  sbNewMM,  sbNewSS, btNewTime, rbtTime,   rbtSec};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    for (QRadioButton* b : {rbWinter, rbSummer, rbtTime, rbtSec}) {
+        const auto follow = [b] { b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus); };
+        connect(b, &QRadioButton::toggled, this, follow);
+        follow();
+    }
 }
 
 }  // namespace tamberline

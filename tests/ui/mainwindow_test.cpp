@@ -103,6 +103,7 @@ class MainWindowTest : public QObject {
         QVERIFY(form->isVisible());
         QVERIFY(!form->Tray.Added());
         QCOMPARE(form->lbHH->text() + form->lbMM->text() + form->lbSS->text(), QString("000000"));
+        QCOMPARE(form->edHours->text() + form->edMinutes->text(), QString());  // no zone frame came
         QCOMPARE(form->State.PendingAction, uint8_t(paNone));
         QCOMPARE(form->State.HideOnActivate, uint8_t(0));
         QCOMPARE(form->focusWidget(), form->btCorrect);
