@@ -1,6 +1,8 @@
 # Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
 tamberline_install_deps() {
   local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool"
+  # The text-fit test runs in each face a fresh machine may offer.
+  pkgs="$pkgs fonts-dejavu-core fonts-liberation"
   local missing=""
   for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

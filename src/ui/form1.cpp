@@ -7,14 +7,14 @@
 #include "app/inifile.h"
 #include "app/startup.h"
 #include "ui/pictures.h"
+#include "ui/text_room.h"
 
 namespace tamberline {
 
 namespace {
 
-// Client area of the window, px; the menu bar comes on top of it.
-constexpr int kClientWidth = 459, kClientHeight = 314, kStatusHeight = 19;
-constexpr int kEditHeight = 21, kButtonHeight = 23;
+// Heights of the layout, px.
+constexpr int kStatusHeight = 19, kEditHeight = 21, kButtonHeight = 23;
 
 QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y) {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
@@ -65,11 +65,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setWindowTitle(QString::fromUtf8("Настройка времени"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    QFont regular = font();
-    // The layout was drawn for a narrow 11 px sans; take the closest face this system has.
-    regular.setFamilies({"MS Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans", "DejaVu Sans"});
-    regular.setPixelSize(11);
-    regular.setBold(false);  // stated, not inherited, so the bold group captions do not reach the contents
+    const QFont regular = SmallUiFont();
     setFont(regular);
 
     auto* client = new QWidget(this);
@@ -79,11 +75,10 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     BuildTimeSetGroup(client);
     for (QGroupBox* g : {gbDevice, grbHours, gbTimeSet})
         RegularChildren(g, regular);
-    PlaceDeviceState();
     BuildStatusBar();
     BuildMenus();
     SetTabOrder();
-    setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    FitToFont();
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     TCoreDeps deps{State, *this, ComPort1, Timer1, Clock, [this](const std::string& stamp) {
@@ -106,33 +101,7 @@ void TForm1::BuildDeviceGroup(QWidget* client) {
     imSputYes = MakePicture(gbDevice, SkyPicture(true, dpr), 208, 20);
     imSputNo = MakePicture(gbDevice, SkyPicture(false, dpr), 208, 20);
     imSputYes->hide();
-    lbSputnik = MakeLabel(gbDevice, "Синхронизации от спутников нет.", 258, 30);
-}
-
-// After the group's contents got the regular font: the clock's own big blue digits, and room
-// for the longer of the two state texts within the group.
-void TForm1::PlaceDeviceState() {
-    QFont digits = font();
-    digits.setPixelSize(32);
-    digits.setBold(true);
-    QPalette blue = lbHH->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    int x = 16;  // the digits sit side by side from the left edge; the font decides the widths
-    for (QLabel* l : {lbHH, lbPnt1, lbMM, lbPnt2, lbSS}) {
-        l->setFont(digits);
-        l->setPalette(blue);
-        l->setFixedSize(QFontMetrics(digits).horizontalAdvance(l->text()) + 2, QFontMetrics(digits).height());
-        l->move(x, 16);
-        x += l->width();
-    }
-    const QFontMetrics fm(lbSputnik->font());
-    const int textWidth = std::max(fm.horizontalAdvance(QString::fromUtf8("Синхронизации от спутников нет.")),
-                                   fm.horizontalAdvance(QString::fromUtf8("Синхронизация от спутников есть."))) +
-                          4;
-    const int textX = std::max(x + 50, std::min(258, gbDevice->width() - 8 - textWidth));
-    lbSputnik->setGeometry(textX, 30, textWidth, fm.height());
-    imSputYes->move(textX - 50, 20);
-    imSputNo->move(textX - 50, 20);
+    lbSputnik = MakeLabel(gbDevice, kSputnikTexts[0], 258, 30);
 }
 
 void TForm1::BuildHoursGroup(QWidget* client) {
@@ -192,7 +161,6 @@ void TForm1::BuildStatusBar() {
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(kStatusHeight);
     StatusPanel0 = new QLabel(bar);
-    StatusPanel0->setFixedWidth(90);
     StatusPanel1 = new QLabel(bar);
     bar->addWidget(StatusPanel0);
     bar->addWidget(StatusPanel1, 1);  // the last panel reaches the right edge

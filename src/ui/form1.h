@@ -39,6 +39,9 @@ inline const char* const kHintHours =
 inline const char* const kHintTimeSet =
     "Для ручной корректировки времени, прибор\r  должен работать в автономном режиме.";
 
+// Every text lbSputnik can show; its room is made for the widest.
+inline const char* const kSputnikTexts[] = {"Синхронизации от спутников нет.", "Синхронизация от спутников есть."};
+
 class TForm1 : public QMainWindow, public TMainView {
     Q_OBJECT
   public:
@@ -114,12 +117,21 @@ class TForm1 : public QMainWindow, public TMainView {
 
   private:
     void BuildDeviceGroup(QWidget* client);
-    void PlaceDeviceState();
     void BuildHoursGroup(QWidget* client);
     void BuildTimeSetGroup(QWidget* client);
     void BuildStatusBar();
     void BuildMenus();
     void SetTabOrder();
+    // Room for every text in the face in use (form1_layout.cpp); the Fit* and *Width steps
+    // return the width in px that their group or the status bar needs.
+    void FitToFont();
+    int FitHoursRow();
+    int FitTimeSetRows();
+    int PlaceClockDigits();
+    int SputnikTextWidth() const;
+    int DeviceRowWidth();
+    void PlaceDeviceState();
+    int FitStatusBar();
     void ConnectHandlers();
     void ConnectEdit(QLineEdit* ed, void (TTimeEditor::*change)(const std::string&), void (TTimeEditor::*exit)());
     void ConnectSpin(TSpinButton* sb, void (TZoneEditor::*up)(), void (TZoneEditor::*down)());

