@@ -81,7 +81,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     FitToFont();
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    TCoreDeps deps{State, *this, ComPort1, Timer1, Clock, [this](const std::string& stamp) {
+    TCoreDeps deps{State, *this, ComPort1, Timer1, LinkTimer, Clock, [this](const std::string& stamp) {
                        TIniFile ini(SettingsPath(Dir));
                        ini.WriteString("Common Settings", "Last Syncro", stamp);
                    }};
@@ -100,8 +100,10 @@ void TForm1::BuildDeviceGroup(QWidget* client) {
     const qreal dpr = devicePixelRatioF();
     imSputYes = MakePicture(gbDevice, SkyPicture(true, dpr), 208, 20);
     imSputNo = MakePicture(gbDevice, SkyPicture(false, dpr), 208, 20);
+    imLinkNo = MakePicture(gbDevice, NoLinkPicture(dpr), 208, 20);
     imSputYes->hide();
-    lbSputnik = MakeLabel(gbDevice, kSputnikTexts[0], 258, 30);
+    imLinkNo->hide();
+    lbSputnik = MakeLabel(gbDevice, kSputnikNoSync, 258, 30);
 }
 
 void TForm1::BuildHoursGroup(QWidget* client) {

@@ -133,8 +133,8 @@ void TForm1::PlaceDeviceState() {
     const int textWidth = SputnikTextWidth();
     const int textX = std::max(PlaceClockDigits() + 50, std::min(258, gbDevice->width() - 8 - textWidth));
     lbSputnik->setGeometry(textX, 30, textWidth, lbSputnik->fontMetrics().height());
-    imSputYes->move(textX - 50, 20);
-    imSputNo->move(textX - 50, 20);
+    for (QLabel* im : {imSputYes, imSputNo, imLinkNo})
+        im->move(textX - 50, 20);
 }
 
 // Panel 0 takes the widest date line of any weekday; returns the width the bar needs for panel 1's
