@@ -1,6 +1,8 @@
 # Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
 tamberline_install_deps() {
   local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool"
+  # The text-fit test runs in each face a fresh machine may offer.
+  pkgs="$pkgs fonts-dejavu-core fonts-liberation"
   tamberline_install_missing $pkgs
 }
 
