@@ -16,6 +16,7 @@ run_suite() {
 
 echo "== normal build =="
 run_suite build
+bash scripts/fuzz.sh --smoke  # both fuzzers for a short run; says so and skips where clang++ cannot build them
 echo "== ASan + UBSan build =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
