@@ -7,6 +7,7 @@
 //   error   clock set (the fake clock is asked to change) minus the device's second boundary
 //   sample  the chrony sample's offset minus the true 250 ms
 //   seen    the event thread's stamp minus the moment the frame's first byte was through
+//   fire    clock set minus the instant the tick was armed for (the timer's own part)
 //
 // Usage: bench_sync_accuracy [ticks=120] [hundredths=80] [short slice 1|0 = 1]
 // Runs unpaced and paced, each once idle and once with two spinning processes competing for the CPUs.
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -59,11 +61,11 @@ class TKeptSamples : public TChronySocket {
 };
 
 struct TRunFigures {
-    std::vector<double> Error, Sample, Seen;  // µs
+    std::vector<double> Error, Sample, Seen, Fire;  // µs
 };
 
 struct TTick {
-    Clock::time_point At, SetAt, SeenAt;
+    Clock::time_point At, SetAt, SeenAt, Due;
     size_t Samples;
 };
 
@@ -102,7 +104,7 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
         clock.SetAt = {};
         core.Timer1Timer();
         feed.Tick(state, true, timer.FiredDue());
-        log.push_back({Clock::now(), clock.SetAt, seen, samples.Sent.size()});
+        log.push_back({Clock::now(), clock.SetAt, seen, timer.FiredDue(), samples.Sent.size()});
         state.PendingAction = paSyncNow;
         collect();
     };
@@ -133,7 +135,10 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
         if (it == began.begin()) continue;
         const TMonoTime frameBegan{std::chrono::nanoseconds(*(it - 1))};
         const auto boundary = frameBegan + std::chrono::milliseconds(1000 - 10 * hundredths);
-        if (t.SetAt != Clock::time_point{}) f.Error.push_back(Us(t.SetAt - boundary));
+        if (t.SetAt != Clock::time_point{}) {
+            f.Error.push_back(Us(t.SetAt - boundary));
+            f.Fire.push_back(Us(t.SetAt - t.Due));
+        }
         if (t.Samples > lastSamples) f.Sample.push_back((samples.Sent[t.Samples - 1].Offset - kOffsetS) * 1e6);
         lastSamples = t.Samples;
         f.Seen.push_back(Us(t.SeenAt - (frameBegan + charTime)));
@@ -154,20 +159,24 @@ void DefaultSchedulerSlice() {
     if (syscall(SYS_sched_setattr, 0, &attr, 0) != 0) std::perror("sched_setattr");
 }
 
+// The median with its sign (which way the error leans), then p99 and max of its size.
 void PrintOne(const std::string& label, std::vector<double> v, int ticks) {
     if (v.empty()) {
         std::printf("%-22s no ticks\n", label.c_str());
         return;
     }
-    std::printf("%-22s n %3zu/%d  p50 %8.1f us  p99 %8.1f us  max %8.1f us  min %8.1f us\n", label.c_str(), v.size(),
-                ticks, Percentile(v, 0.50), Percentile(v, 0.99), *std::max_element(v.begin(), v.end()),
-                *std::min_element(v.begin(), v.end()));
+    const double median = Percentile(v, 0.50);
+    for (double& x : v)
+        x = std::abs(x);
+    std::printf("%-22s n %3zu/%d  p50 %+8.1f us  |p99| %8.1f us  |max| %8.1f us\n", label.c_str(), v.size(), ticks,
+                median, Percentile(v, 0.99), *std::max_element(v.begin(), v.end()));
 }
 
 void Print(const std::string& label, const TRunFigures& f, int ticks) {
     PrintOne(label + " error", f.Error, ticks);
     PrintOne(label + " sample", f.Sample, ticks);
     PrintOne(label + " seen", f.Seen, ticks);
+    PrintOne(label + " fire", f.Fire, ticks);
 }
 
 std::vector<pid_t> StartSpinners() {

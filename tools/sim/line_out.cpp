@@ -27,12 +27,12 @@ void TLineOut::Send(const uint8_t* data, size_t size, int64_t startNs) {
     const int64_t start = std::max(startNs, freeAtNs_);
     if (paced_) {
         for (size_t i = 0; i < size; ++i)
-            queue_.push_back({start + static_cast<int64_t>(i + 1) * c, {data[i]}});
+            queue_.push_back({start + static_cast<int64_t>(i + 1) * c, {data[i]}, i == 0});
         freeAtNs_ = start + static_cast<int64_t>(size) * c;
     } else {
         // A pty hands over a whole write at once; it comes when a real line would have delivered
         // the first character, so the frame's time can be taken from it in both modes alike.
-        queue_.push_back({start + c, std::vector<uint8_t>(data, data + size)});
+        queue_.push_back({start + c, std::vector<uint8_t>(data, data + size), true});
         freeAtNs_ = start + c;
     }
     Arm();
@@ -41,7 +41,8 @@ void TLineOut::Send(const uint8_t* data, size_t size, int64_t startNs) {
 void TLineOut::Arm() {
     itimerspec its{};
     if (!queue_.empty()) {
-        const int64_t wake = std::max<int64_t>(queue_.front().DueNs - kEarlyWakeNs, 1);
+        const TChunk& next = queue_.front();
+        const int64_t wake = std::max<int64_t>(next.DueNs - (next.First ? kEarlyWakeNs : 0), 1);
         its.it_value.tv_sec = wake / 1'000'000'000LL;
         its.it_value.tv_nsec = wake % 1'000'000'000LL;
     }
@@ -51,11 +52,15 @@ void TLineOut::Arm() {
 void TLineOut::OnTimer() {
     uint64_t expirations;
     [[maybe_unused]] const ssize_t r = read(timer_, &expirations, sizeof expirations);
-    // Everything due within the early wake goes now, each chunk at its own moment.
-    while (!queue_.empty() && queue_.front().DueNs - MonotonicNs() <= kEarlyWakeNs) {
-        while (MonotonicNs() < queue_.front().DueNs) {
+    // What is due goes now; a first character due within the early wake is waited for.
+    for (;;) {
+        if (queue_.empty()) break;
+        const TChunk& next = queue_.front();
+        const int64_t left = next.DueNs - MonotonicNs();
+        if (left > (next.First ? kEarlyWakeNs : 0)) break;
+        while (MonotonicNs() < next.DueNs) {
         }
-        WriteChunk(queue_.front());
+        WriteChunk(next);
         queue_.pop_front();
     }
     Arm();

@@ -38,13 +38,16 @@ class TLineOut {
     struct TChunk {
         int64_t DueNs;
         std::vector<uint8_t> Bytes;
+        bool First;  // the first character of a write: its moment tells the frame's time
     };
     void Arm();
     void WriteChunk(const TChunk& c);
 
-    // The timer wakes this much before a chunk is due and the rest is waited out on the CPU, so a
-    // character leaves within microseconds of its moment (ns).
-    static constexpr int64_t kEarlyWakeNs = 200'000;
+    // For a write's first character the timer wakes this much early and the rest is waited out on
+    // the CPU, so it leaves within microseconds of its moment (ns). The characters after it take the
+    // timer's own wake-up: spinning for them would keep the CPU from the kernel's work that hands the
+    // first one to the reader.
+    static constexpr int64_t kEarlyWakeNs = 1'000'000;
 
     int master_;
     int timer_ = -1;
