@@ -6,7 +6,7 @@ tamberline_gtest(service_units_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/service_un
 tamberline_gtest(service_run_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/service_run_test.cpp
   LIBS tamberline_service tamberline_test_support)
 target_compile_definitions(service_run_test PRIVATE TAMBERLINED="$<TARGET_FILE:tamberlined>"
-  TAMBERLINE_CLOCK_RECORDER="$<TARGET_FILE:tamberline_clock_recorder>")
+  TAMBERLINE_CLOCK_RECORDER="$<TARGET_FILE:tamberline_clock_recorder>" TAMBERLINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(service_run_test tamberlined tamberline_clock_recorder)
 # Each suite waits on device seconds: side by side they take the time of the longer.
 set_tests_properties(service_run_test PROPERTIES ENVIRONMENT "GTEST_FILTER=ServiceStep.*")

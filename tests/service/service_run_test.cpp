@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -111,11 +113,13 @@ class ServiceRun : public ::testing::Test {
                                             << "\nBaudRate=38400\n[Common Settings]\nSyncroEveryHours=1\n"
                                             << service;
     }
-    // tamberlined without the right to set the clock (when it is root's to drop) and with the
-    // recording clock in its place, in C locale (":" between hours and minutes).
+    // tamberlined through the scripts' own helper, without the right to set the clock, and with the
+    // recording clock in its place; in C locale (":" between hours and minutes).
     std::unique_ptr<TChild> StartService() {
-        std::vector<std::string> argv{TAMBERLINED};
-        if (geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--bounding-set", "-sys_time", "--"});
+        const std::vector<std::string> argv{"bash", "-c",
+                                            ". " TAMBERLINE_SOURCE_DIR
+                                            "/scripts/without_clock.sh && tamberline_exec_without_clock \"$0\"",
+                                            TAMBERLINED};
         std::string asan = "ASAN_OPTIONS=verify_asan_link_order=0";
         if (const char* a = std::getenv("ASAN_OPTIONS")) asan += std::string(":") + a;
         return std::make_unique<TChild>(
