@@ -1,6 +1,8 @@
-# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
+# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need, and any
+# named as arguments (tamberline_install_deps [PACKAGE...]).
 tamberline_install_deps() {
-  local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool"
+  # qt6-svg-dev: the build renders the scalable icon.
+  local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev xvfb trayer imagemagick xdotool $*"
   local missing=""
   for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
