@@ -156,13 +156,15 @@ first=$(tree_pid /usr/bin/tamberline) || fail "tamberline did not start: $(cat "
 [ "$(readlink "/proc/$first/cwd")" = "$settings" ] || fail "the first start is not in ~/.config/tamberline"
 sleep 2
 import -window root "$build/clean-install-first.png"
+# SIGTERM closes the program as its close button does, so it writes its settings on the way out.
+gone() { for _ in $(seq 100); do [ -e "/proc/$1" ] || return 0; sleep 0.1; done; fail "pid $1 did not end"; }
 kill "$first"
+gone "$first"
 echo "   first start made ~/.config/tamberline/: $build/clean-install-first.png"
 
 # Then with the simulator as its port, as the README's demo writes it.
 printf '[ComPortSettings]\nComPort=/tmp/tamberline-sim\nBaudRate=38400\n' >"$settings/Settings.INI"
 in_tree chown tester:tester /home/tester/.config/tamberline/Settings.INI
-for _ in $(seq 50); do [ -e "/proc/$first" ] || break; sleep 0.1; done
 as_user $exec_line >"$tree/tmp/tamberline.out" 2>&1 &
 pids+=($!)
 app=$(tree_pid /usr/bin/tamberline) || fail "tamberline did not start: $(cat "$tree/tmp/tamberline.out")"
@@ -201,7 +203,7 @@ import -window root "$build/clean-install-window.png"
 [ -n "$(shown 'Настройка времени')" ] || fail "a double-click on the tray icon did not bring the window back"
 echo "   restored by a double-click: $build/clean-install-window.png"
 kill "$app"
-wait "$app" 2>/dev/null || true
+gone "$app"
 
 step "remove and purge"
 settings_sum=$(md5sum <"$settings/Settings.INI")

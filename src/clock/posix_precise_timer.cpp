@@ -22,7 +22,7 @@ timespec ToTimespec(std::chrono::nanoseconds ns) {
 
 }  // namespace
 
-TPreciseTimer::TPreciseTimer() {
+TPreciseTimer::TPreciseTimer(bool precise) : earlyWake_(precise ? kEarlyWake : std::chrono::microseconds(0)) {
     // steady_clock is CLOCK_MONOTONIC, so TMonoTime stamps are absolute times on this fd's clock.
     fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
@@ -55,7 +55,7 @@ std::chrono::nanoseconds TPreciseTimer::Period() const {
 void TPreciseTimer::Arm(TMonoTime from) {
     due_ = from + std::chrono::milliseconds(interval_);
     itimerspec spec{};
-    const auto wake = due_.time_since_epoch() - kEarlyWake;
+    const auto wake = due_.time_since_epoch() - earlyWake_;
     // A zero it_value would disarm: an instant at or before the clock's origin means "now" here.
     spec.it_value = wake.count() > 0 ? ToTimespec(wake) : timespec{0, 1};
     spec.it_interval = ToTimespec(Period());
@@ -74,7 +74,7 @@ void TPreciseTimer::Disarm() {
 void TPreciseTimer::OnReadable() {
     uint64_t expirations = 0;
     if (read(fd_, &expirations, sizeof expirations) != sizeof expirations || !enabled_) return;
-    // The wake-up came kEarlyWake ahead; the last stretch is waited out here, to the microsecond.
+    // The wake-up came earlyWake_ ahead; the last stretch is waited out here, to the microsecond.
     while (std::chrono::steady_clock::now() < due_) {
     }
     due_ += Period() * expirations;

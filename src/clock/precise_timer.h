@@ -10,7 +10,9 @@ namespace tamberline {
 
 class TPreciseTimer : public TTimer1 {
   public:
-    TPreciseTimer();  // throws std::system_error when the OS has no timer to give
+    // throws std::system_error when the OS has no timer to give. `precise` false: a timer for checks
+    // that need no sub-millisecond accuracy, which then wakes on time instead of early and spinning.
+    explicit TPreciseTimer(bool precise = true);
     ~TPreciseTimer() override;
     TPreciseTimer(const TPreciseTimer&) = delete;
     TPreciseTimer& operator=(const TPreciseTimer&) = delete;
@@ -37,6 +39,7 @@ class TPreciseTimer : public TTimer1 {
     // 50..300 µs); OnReadable waits out the rest on the CPU.
     static constexpr std::chrono::microseconds kEarlyWake{300};
 
+    std::chrono::microseconds earlyWake_;
     int fd_ = -1;
     uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame
     bool enabled_ = false;

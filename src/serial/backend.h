@@ -46,4 +46,8 @@ class TComBackend {
 
 std::unique_ptr<TComBackend> CreatePlatformComBackend();
 
+// True for the system error codes that mean the device itself went away (unplugged, hung up, node
+// removed), as opposed to a refused operation on a device that is still there.
+bool IsDeviceGoneError(int systemError);
+
 }  // namespace tamberline

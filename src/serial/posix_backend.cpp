@@ -334,4 +334,8 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend() {
     return std::make_unique<TPosixComBackend>();
 }
 
+bool IsDeviceGoneError(int systemError) {
+    return systemError == EIO || systemError == ENXIO || systemError == ENODEV;
+}
+
 }  // namespace tamberline
