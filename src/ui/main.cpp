@@ -13,6 +13,7 @@
 int main(int argc, char** argv) {
     using namespace tamberline;
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
+    TakeGrantedClockRights();    // first: the raised priority below needs it
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     UseRaisedPriority();       // likewise; refused without the right, and then the default serves
