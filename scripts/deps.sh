@@ -1,11 +1,13 @@
-# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
+# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need, and any
+# named as arguments (tamberline_install_deps [PACKAGE...]).
 tamberline_install_deps() {
-  local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool"
-  # The text-fit test runs in each face a fresh machine may offer.
+  # qt6-svg-dev: the build renders the scalable icon. The text-fit test runs in each face a fresh
+  # machine may offer.
+  local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev xvfb trayer imagemagick xdotool"
   pkgs="$pkgs fonts-dejavu-core fonts-liberation"
   # The service's test feeds a chronyd of its own, started with -x (it never sets the clock).
   pkgs="$pkgs chrony"
-  tamberline_install_missing $pkgs
+  tamberline_install_missing $pkgs "$@"
 }
 
 # The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.

@@ -1,3 +1,6 @@
 tamberline_gtest(clock_tick_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/clock_tick_test.cpp LIBS tamberline_app tamberline_test_support)
 tamberline_gtest(clock_sync_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/clock_sync_test.cpp LIBS tamberline_app tamberline_test_support)
 tamberline_gtest(precise_timer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/precise_timer_test.cpp LIBS tamberline_clock)
+if(NOT WIN32)
+  tamberline_gtest(clock_rights_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/posix_clock_rights_test.cpp LIBS tamberline_clock)
+endif()
