@@ -1,5 +1,6 @@
-# Installation and packages. On Linux: the program and the simulator, the menu and autostart
-# entries, the icons, manual pages and the README's user part, packed by `cpack -G DEB` into
+# Installation and packages. On Linux: the program, the headless service with its systemd unit and
+# the simulator, the menu and autostart entries, the icons, manual pages and the README's user part,
+# packed by `cpack -G DEB` into
 # tamberline_<version>_<arch>.deb. Other package generators add their settings here.
 include(GNUInstallDirs)
 set(TAMBERLINE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -19,6 +20,10 @@ if(UNIX AND TARGET tamberline_icons)
   set(TAMBERLINE_LAUNCHER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tamberline)
 
   install(TARGETS tamberline tamberline-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The service is the system's, started by systemd; the unit is not enabled by the package: in step
+  # mode it sets the clock, which must not happen beside another time service unasked.
+  install(TARGETS tamberlined RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
+  install(FILES ${pkg_src}/tamberlined.service DESTINATION /lib/systemd/system)
   install(DIRECTORY ${TAMBERLINE_ICON_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 
   # The entries name the launcher by its full path, and the launcher the program: both follow
@@ -35,7 +40,7 @@ if(UNIX AND TARGET tamberline_icons)
 
   # Manual pages and the changelog go compressed, without a time stamp, as Debian wants them.
   set(gzipped)
-  foreach(f tamberline.1 tamberline-sim.1 changelog)
+  foreach(f tamberline.1 tamberline-sim.1 tamberlined.8 changelog)
     add_custom_command(
       OUTPUT ${gen}/${f}.gz
       COMMAND gzip -9nc ${pkg_src}/${f} > ${gen}/${f}.gz
@@ -44,6 +49,7 @@ if(UNIX AND TARGET tamberline_icons)
   endforeach()
   add_custom_target(tamberline_docs ALL DEPENDS ${gzipped})
   install(FILES ${gen}/tamberline.1.gz ${gen}/tamberline-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${gen}/tamberlined.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
   # The README's user part ends at this marker; the rest is for developers.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
@@ -68,8 +74,10 @@ GPS-disciplined clock device and whether it has satellite synchronisation.
 It edits the device's time-zone offset and receiver correction, sets its
 time by hand while it runs autonomously, and sets the computer's clock from
 it on demand and on a schedule. The user interface is in Russian.
-The package includes tamberline-sim, a device simulator on a pseudo-terminal,
-for trying the program without a device.")
+For machines without a desktop it includes tamberlined, a service that sets
+the clock on the same schedule or hands the device's time to chronyd, and
+tamberline-sim, a device simulator on a pseudo-terminal, for trying the
+program without a device.")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # setcap, for the postinst that grants the right to set the clock.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)

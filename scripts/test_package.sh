@@ -20,6 +20,8 @@ trap 'rm -rf "$work"' EXIT
 # Owner, mode and path of every file, against the list of what belongs in the package.
 expected="root/root -rwxr-xr-x usr/bin/tamberline
 root/root -rwxr-xr-x usr/bin/tamberline-sim
+root/root -rwxr-xr-x usr/sbin/tamberlined
+root/root -rw-r--r-- lib/systemd/system/tamberlined.service
 root/root -rwxr-xr-x usr/libexec/tamberline/tamberline-start
 root/root -rw-r--r-- usr/share/applications/tamberline.desktop
 root/root -rw-r--r-- usr/share/tamberline/tamberline-autostart.desktop
@@ -28,6 +30,7 @@ root/root -rw-r--r-- usr/share/doc/tamberline/changelog.gz
 root/root -rw-r--r-- usr/share/doc/tamberline/copyright
 root/root -rw-r--r-- usr/share/man/man1/tamberline.1.gz
 root/root -rw-r--r-- usr/share/man/man1/tamberline-sim.1.gz
+root/root -rw-r--r-- usr/share/man/man8/tamberlined.8.gz
 root/root -rw-r--r-- usr/share/icons/hicolor/scalable/apps/tamberline.svg"
 sizes="16 22 24 32 48 64 128 256"
 for s in $sizes; do

@@ -12,6 +12,7 @@ int main(int argc, char**) {
         return 2;
     }
     std::setlocale(LC_ALL, "");
+    TakeGrantedClockRights();  // first: the raised priority below needs it
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     UseRaisedPriority();       // refused without the right; the default then serves
