@@ -1,7 +1,7 @@
 // How close to the device's second boundary the PC clock is set. The bench plays the device: it
 // writes time frames into a pseudo-terminal at a known instant W, claiming to be h hundredths into
 // the second, so the boundary the tick aims at is W + (1000 - 10 h) ms. The program side is the
-// real one: port event thread, delivery to a poll loop, frame read, timerfd tick, sync step. The
+// real one: port event thread, delivery to a poll loop, frame read, precise tick, sync step. The
 // error is the moment the (fake) clock is asked to change minus that boundary.
 //
 // Usage: bench_sync_accuracy [ticks=120] [hundredths=80] [short slice 1|0 = 1]
@@ -82,7 +82,6 @@ TRunFigures Run(int ticks, int hundredths) {
     TPreciseTimer timer;
     TProgramCore core({state, view, port, timer, clock, nullptr});
     timer.OnTimer = [&] { core.Timer1Timer(); };
-    loop.Watch(timer.Fd(), [&] { timer.OnReadable(); });
     TMonoTime seen{};
     port.OnRxChar = [&](TCustomComPort& p, int n) {
         seen = p.RxEventTime();
@@ -111,7 +110,6 @@ TRunFigures Run(int ticks, int hundredths) {
         }
     }
     port.Close();
-    loop.Unwatch(timer.Fd());
     SetUiPoster(nullptr);
     return figures;
 }

@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     UseRaisedPriority();       // likewise; refused without the right, and then the default serves
     TApplication app(argc, argv);
     BindQtDelivery();
-    TPosixSystemClock clock;
-    TPosixCurrentDirectory dir;
+    TLocalSystemClock clock;
+    TProcessCurrentDirectory dir;
     TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit, Qt::QueuedConnection);
     form1.CreateDialogs();

@@ -1,6 +1,6 @@
 // The OS layer under the serial port component: one small interface, one implementation per OS
-// (posix_backend.cpp here). Every call returns 0 or the system error code (errno on POSIX), so the
-// component turns failures into EComPort with that code.
+// (posix_backend.cpp, win32_backend.cpp). Every call returns 0 or the system error code (errno on
+// POSIX, GetLastError() on Windows), so the component turns failures into EComPort with that code.
 #pragma once
 
 #include <memory>
@@ -45,5 +45,13 @@ class TComBackend {
 };
 
 std::unique_ptr<TComBackend> CreatePlatformComBackend();
+
+// The device a port name stands for: "COM3" is "\\.\COM3" on Windows, "ttyUSB0" is "/dev/ttyUSB0" on
+// POSIX; a name that already is a path is taken as it is.
+std::string PlatformDevicePath(const std::string& portName);
+// True for the system codes that mean the device has gone away (unplugged, hung up).
+bool IsDeviceGoneError(int code);
+// The system code reported for I/O on a port that is not open.
+int NotOpenError();
 
 }  // namespace tamberline

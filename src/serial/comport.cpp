@@ -1,24 +1,12 @@
 // Open/close, setters and blocking I/O of the port component; OS calls go through TComBackend.
 #include "serial/comport.h"
 
-#include <cerrno>
-
 #include "serial/backend.h"
 #include "serial/comthread.h"
 #include "serial/delivery.h"
 
 namespace tamberline {
 namespace {
-
-// Device names without a directory live under /dev, as "COM1" lives under "\\.\" elsewhere.
-std::string DevicePath(const std::string& name) {
-    return (name.empty() || name.find('/') != std::string::npos) ? name : "/dev/" + name;
-}
-
-// The device has gone away (unplugged, or the other end of a pseudo-terminal closed).
-bool DeviceGoneError(int e) {
-    return e == EIO || e == ENXIO || e == ENODEV;
-}
 
 constexpr uint32_t kBaudNumbers[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                      14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -94,7 +82,7 @@ void TCustomComPort::CloseImpl(bool fromDestructor) {
     if (OnBeforeClose) OnBeforeClose(*this);
     const int e = backend_->Purge();
     // A device that has gone away can only be released; refusing would leave it open for good.
-    if (e != 0 && !DeviceGoneError(e) && !fromDestructor) throw EComPort(5, e);
+    if (e != 0 && !IsDeviceGoneError(e) && !fromDestructor) throw EComPort(5, e);
     StopThread();
     CloseDevice();
     connected_ = false;
@@ -109,7 +97,7 @@ void TCustomComPort::SetConnected(bool v) {
 }
 
 void TCustomComPort::OpenDevice() {
-    const int e = backend_->OpenDevice(DevicePath(port_));
+    const int e = backend_->OpenDevice(PlatformDevicePath(port_));
     if (e != 0) throw EComPort(1, e);
 }
 
@@ -234,7 +222,7 @@ TDcb TCustomComPort::BuildDcb() const {
 // ---- I/O
 
 int TCustomComPort::Write(const void* buf, int count) {
-    if (!connected_) throw EComPort(2, EBADF);
+    if (!connected_) throw EComPort(2, NotOpenError());
     if (count <= 0) return 0;
     int done = 0;
     const int e = backend_->Write(buf, count, done);
@@ -251,7 +239,7 @@ int TCustomComPort::ReadWithin(void* buf, int count, int waitMs) {
 }
 
 int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
-    if (!connected_) throw EComPort(3, EBADF);
+    if (!connected_) throw EComPort(3, NotOpenError());
     if (count <= 0) return 0;
     int got = 0;
     const int e = backend_->Read(buf, count, giveUpMs, got);
@@ -266,14 +254,14 @@ int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
 
 int TCustomComPort::InputCount() {
     int n = 0;
-    const int e = connected_ ? backend_->InputCount(n) : EBADF;
+    const int e = connected_ ? backend_->InputCount(n) : NotOpenError();
     if (e != 0) throw EComPort(10, e);
     return n;
 }
 
 TModemSignals TCustomComPort::ReadModemSignals() {
     TModemSignals s;
-    const int e = connected_ ? backend_->ModemStatus(s) : EBADF;
+    const int e = connected_ ? backend_->ModemStatus(s) : NotOpenError();
     if (e != 0) throw EComPort(11, e);
     return s;
 }

@@ -232,7 +232,7 @@ class TCustomComPort {
     void SetConnected(bool v);
 
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& v);  // a name without '/' is opened under /dev/
+    void SetPort(const std::string& v);  // a bare name is a device of the system ("COM3", "ttyUSB0")
     TBaudRate BaudRate() const { return baudRate_; }
     void SetBaudRate(TBaudRate v);
     int32_t CustomBaudRate() const { return customBaudRate_; }

@@ -334,4 +334,18 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend() {
     return std::make_unique<TPosixComBackend>();
 }
 
+// Device names without a directory live under /dev, as "COM1" lives under "\\.\" on Windows.
+std::string PlatformDevicePath(const std::string& name) {
+    return (name.empty() || name.find('/') != std::string::npos) ? name : "/dev/" + name;
+}
+
+// The device has gone away (unplugged, or the other end of a pseudo-terminal closed).
+bool IsDeviceGoneError(int e) {
+    return e == EIO || e == ENXIO || e == ENODEV;
+}
+
+int NotOpenError() {
+    return EBADF;
+}
+
 }  // namespace tamberline

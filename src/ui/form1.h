@@ -11,7 +11,6 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSocketNotifier>
 #include <functional>
 #include <map>
 #include <memory>
@@ -133,7 +132,6 @@ class TForm1 : public QMainWindow, public TMainView {
     TCurrentDirectory& Dir;
     bool TrayAvailable;
     TPreciseTimer Timer1;
-    std::unique_ptr<QSocketNotifier> TimerNotifier;
     std::unique_ptr<TProgramCore> Core;
     std::unique_ptr<TZoneEditor> Zone;
     std::unique_ptr<TTimeEditor> Time;

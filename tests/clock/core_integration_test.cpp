@@ -1,5 +1,5 @@
 // The whole core against the device simulator over a pseudo-terminal: real port, event thread,
-// delivery to a poll loop, timerfd tick; only the PC clock and the window are fakes.
+// delivery to a poll loop, the precise tick; only the PC clock and the window are fakes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +29,6 @@ class CoreIntegration : public ::testing::Test {
             ++ticks;
             core.Timer1Timer();
         };
-        loop.Watch(timer.Fd(), [this] { timer.OnReadable(); });
         port.OnRxChar = [this](TCustomComPort& p, int n) { core.ComPort1RxChar(p, n); };
         ConfigureComPort1(port);
         port.SetPort(sim.PtyPath());
@@ -37,7 +36,6 @@ class CoreIntegration : public ::testing::Test {
     }
     void TearDown() override {
         port.Close();
-        loop.Unwatch(timer.Fd());
     }
     // Runs the loop until the simulator reports `line` (collecting everything it prints).
     bool RunUntilSimSays(const std::string& line, milliseconds limit) {
