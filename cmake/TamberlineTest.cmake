@@ -5,9 +5,7 @@
 # they start through wine; ctest runs them through CMAKE_CROSSCOMPILING_EMULATOR.
 if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)  # GTest:: targets
   set(TAMBERLINE_HOST_SIM "" CACHE FILEPATH "The native tamberline-sim that tests under wine start")
 else()
   find_package(GTest REQUIRED)

@@ -1,6 +1,8 @@
 // Paths arrive as UTF-8 and go to the wide calls; an absolute path gets the "\\?\" prefix, so a
 // directory deeper than MAX_PATH (260 characters) works as on POSIX.
 #include <windows.h>
+// windows.h names its own ReplaceFile as a macro, which would rename this unit's function.
+#undef ReplaceFile
 
 #include <string>
 

@@ -22,14 +22,15 @@ bool InRange(const TLocalDateTime& v) {
            v.Second >= 0 && v.Second <= 59 && v.Millisecond >= 0 && v.Millisecond <= 999;
 }
 
-// The right to change the clock is held by administrators but off in their token until asked for.
+// The right to change the clock (SE_SYSTEMTIME_NAME) is held by administrators but off in their
+// token until asked for.
 void EnableSystemTimePrivilege() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
     TOKEN_PRIVILEGES p{};
     p.PrivilegeCount = 1;
     p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, SE_SYSTEMTIME_NAME, &p.Privileges[0].Luid))
+    if (LookupPrivilegeValueW(nullptr, L"SeSystemtimePrivilege", &p.Privileges[0].Luid))
         AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr);  // not held: SetLocalTime refuses
     CloseHandle(token);
 }

@@ -42,12 +42,14 @@ class TWin32EventWaiter : public TComEventWaiter {
   public:
     TWin32EventWaiter(HANDLE device, HANDLE stop, HANDLE wake) : device_(device), stop_(stop) { ov_.hEvent = wake; }
     ~TWin32EventWaiter() override {
-        if (pending_) {
-            CancelIoEx(device_, &ov_);
-            DWORD n = 0;
-            GetOverlappedResult(device_, &ov_, &n, TRUE);
-        }
+        // A new mask ends a pending WaitCommEvent at once; cancelling it can take a driver (wine's
+        // among them) most of a second while bytes keep coming, and Close waits for this.
         SetCommMask(device_, 0);
+        if (pending_) {
+            if (WaitForSingleObject(ov_.hEvent, 0) != WAIT_OBJECT_0) CancelIoEx(device_, &ov_);
+            DWORD n = 0;
+            GetOverlappedResult(device_, &ov_, &n, TRUE);  // the record must outlive the operation
+        }
         CloseHandle(ov_.hEvent);
         CloseHandle(stop_);
     }

@@ -4,3 +4,6 @@ if(NOT WIN32)  # the core fixture's port needs a pseudo-terminal of the test's o
 endif()
 tamberline_gtest(precise_timer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/precise_timer_test.cpp
   LIBS tamberline_clock tamberline_test_support)
+if(WIN32)
+  tamberline_gtest(local_clock_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_local_clock_test.cpp LIBS tamberline_clock)
+endif()

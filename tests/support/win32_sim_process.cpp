@@ -77,11 +77,13 @@ TSimProcess::TSimProcess(const std::string& program, const std::vector<std::stri
     sim += " --link " + Quoted(unixDir + "/com");
     const std::string script = "tail -f -n +1 --pid=$$ " + Quoted(unixDir + "/cmd") + " | " + sim + " >" +
                                Quoted(unixDir + "/out") + " 2>&1; echo $? >" + Quoted(unixDir + "/done");
-    std::string line = "/bin/sh -c \"" + script + "\"";
+    // Through wine's start.exe: a Linux program started directly would take the test's own output
+    // away with it.
+    std::string line = "start.exe /unix /bin/sh -c \"" + script + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         throw std::runtime_error("simulator did not start: " + program);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
