@@ -27,14 +27,20 @@ std::string DateLine(TSystemClock& clock) {
     return " " + clock.WeekdayAbbrev(now.DayOfWeek) + ": " + DayMonthYear(now);
 }
 
-TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss) {
+std::optional<TLocalDateTime> NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss) {
     using namespace std::chrono;
-    constexpr long kHalfDayMs = 12L * 3600 * 1000;
+    if (hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 || ss > 59) return std::nullopt;
+    constexpr long kDayMs = 24L * 3600 * 1000;
+    constexpr long kNearMs = 3600L * 1000;  // how far apart across midnight still counts as "a little"
     const long nowMs = ((now.Hour * 60L + now.Minute) * 60 + now.Second) * 1000 + now.Millisecond;
     const long devMs = ((hh * 60L + mm) * 60 + ss) * 1000;
+    // Clocks further apart than that are simply wrong by hours; the computer's date is the better
+    // guess then, and moving it would make the error a day.
     int dayShift = 0;
-    if (devMs - nowMs > kHalfDayMs) dayShift = -1;  // device still before midnight, PC already after
-    if (nowMs - devMs > kHalfDayMs) dayShift = 1;   // device already after midnight, PC still before
+    if (kDayMs - devMs + nowMs <= kNearMs)
+        dayShift = -1;  // device still before midnight, PC after
+    else if (kDayMs - nowMs + devMs <= kNearMs)
+        dayShift = 1;  // device already after midnight, PC before
     const sys_days date = sys_days{year{now.Year} / month(now.Month) / day(now.Day)} + days{dayShift};
     const year_month_day ymd{date};
     TLocalDateTime t = now;

@@ -2,6 +2,7 @@
 // time of day when the PC clock is set.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "clock/system_clock.h"
@@ -22,9 +23,12 @@ inline std::string LastSyncroText(const std::string& stamp) {
 // " " + weekday + ": " + "dd.mm.yyyy", all from the computer's clock.
 std::string DateLine(TSystemClock& clock);
 
-// The computer's date moved to the device's time of day hh:mm:ss.000, on whichever of the previous,
-// same or next day lies nearest to `now`: across midnight the device and the computer may disagree
-// on the date, and the clock must move by seconds, never by a day. DayOfWeek follows the date.
-TLocalDateTime NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss);
+// The computer's date with the device's time of day hh:mm:ss.000. When the two times of day lie on
+// either side of midnight and at most an hour apart across it, the date moves to the previous or
+// next day instead: the device and the computer then disagree on the date, and the clock must move
+// by seconds, not by a day. DayOfWeek follows the date.
+// nullopt when hh:mm:ss is no time of day (hours above 23, minutes or seconds above 59): the
+// device's digits are taken as they come, and such a time must set nothing.
+std::optional<TLocalDateTime> NearestWithTimeOfDay(const TLocalDateTime& now, int hh, int mm, int ss);
 
 }  // namespace tamberline

@@ -5,8 +5,10 @@
 namespace tamberline {
 
 void TPcSync::Step() {
-    const TLocalDateTime target = NearestWithTimeOfDay(clock_.Now(), s_.ClockHH, s_.ClockMM, s_.ClockSS);
-    if (!clock_.SetLocal(target)) return;
+    // An impossible device time (hours byte 0x25...) ends here like a refused change: silent, with
+    // nothing recorded, while the display keeps showing what came.
+    const auto target = NearestWithTimeOfDay(clock_.Now(), s_.ClockHH, s_.ClockMM, s_.ClockSS);
+    if (!target || !clock_.SetLocal(*target)) return;
     const std::string stamp = SyncroStamp(clock_.Now(), clock_.TimeSeparator());
     if (writeLastSyncro_) writeLastSyncro_(stamp);
     v_.SetStatusText(1, LastSyncroText(stamp));

@@ -18,7 +18,7 @@ class TPcSync {
         : s_(s), v_(v), clock_(clock), writeLastSyncro_(std::move(writeLastSyncro)) {}
 
     // Sets the PC clock to ClockHH:ClockMM:ClockSS.000 on the nearest date; on success records and
-    // shows the stamp. A refused change passes silently.
+    // shows the stamp. A refused change, or a device time that is no time of day, passes silently.
     void Step();
 
   private:

@@ -15,6 +15,8 @@ TLocalDateTime TLocalSystemClock::Now() {
 }
 
 bool TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
+    // mktime would turn 25:75 into 02:15 of the next day; such a value is a fault, not a moment.
+    if (!IsCalendarMoment(v)) return false;
     tm t{};
     t.tm_year = v.Year - 1900;
     t.tm_mon = v.Month - 1;

@@ -17,7 +17,8 @@ class TSystemClock {
   public:
     virtual ~TSystemClock() = default;
     virtual TLocalDateTime Now() = 0;
-    // Sets the local date and time (DayOfWeek is ignored). false when the system refuses.
+    // Sets the local date and time (DayOfWeek is ignored). false when the system refuses, and
+    // for a value that IsCalendarMoment rejects: it is refused, never carried into the next field.
     virtual bool SetLocal(const TLocalDateTime& t) = 0;
     virtual std::string WeekdayAbbrev(int dayOfWeek) = 0;  // user's locale, UTF-8
     virtual std::string TimeSeparator() = 0;               // between hours and minutes, e.g. ":"
@@ -33,6 +34,10 @@ class TLocalSystemClock : public TSystemClock {
     std::string WeekdayAbbrev(int dayOfWeek) override;
     std::string TimeSeparator() override;
 };
+
+// Every field within its range (month 1..12, the day within its month, hour 0..23, minute and second
+// 0..59, millisecond 0..999); DayOfWeek is not looked at.
+bool IsCalendarMoment(const TLocalDateTime& t);
 
 // The time separator in a strftime-style time pattern: the character after the hours field
 // ("%H:%M:%S" -> ":"); ":" when the pattern has none.

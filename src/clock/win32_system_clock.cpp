@@ -8,18 +8,10 @@
 namespace tamberline {
 namespace {
 
-bool IsLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-// SetLocalTime would quietly carry 31 June over into July (or fail in ways that vary by version):
-// a field outside its range is refused here, before the system sees it.
+// SetLocalTime would carry 31 June over into July, or fail in ways that vary between versions: a
+// field out of range is refused before the system sees it, as are years SYSTEMTIME cannot hold.
 bool InRange(const TLocalDateTime& v) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (v.Year < 1601 || v.Year > 30827 || v.Month < 1 || v.Month > 12) return false;
-    const int monthDays = days[v.Month - 1] + (v.Month == 2 && IsLeap(v.Year) ? 1 : 0);
-    return v.Day >= 1 && v.Day <= monthDays && v.Hour >= 0 && v.Hour <= 23 && v.Minute >= 0 && v.Minute <= 59 &&
-           v.Second >= 0 && v.Second <= 59 && v.Millisecond >= 0 && v.Millisecond <= 999;
+    return IsCalendarMoment(v) && v.Year >= 1601 && v.Year <= 30827;
 }
 
 // The right to change the clock (SE_SYSTEMTIME_NAME) is held by administrators but off in their

@@ -15,14 +15,19 @@ struct NearestCase {
     TLocalDateTime want;
 };
 
-TEST(NearestWithTimeOfDay, KeepsTheDateUnlessMidnightLiesBetween) {
+TEST(NearestWithTimeOfDay, MovesTheDateOnlyForClocksCloseAcrossMidnight) {
     const NearestCase cases[] = {
         {"same day", {2024, 3, 15, 10, 20, 30, 400, 5}, 10, 20, 31, {2024, 3, 15, 10, 20, 31, 0, 5}},
         {"device before 0:00, PC after", {2024, 3, 16, 0, 0, 0, 400, 6}, 23, 59, 59, {2024, 3, 15, 23, 59, 59, 0, 5}},
         {"device after 0:00, PC before", {2024, 3, 15, 23, 59, 59, 900, 5}, 0, 0, 1, {2024, 3, 16, 0, 0, 1, 0, 6}},
         {"back over a month and leap day", {2024, 3, 1, 0, 0, 2, 0, 5}, 23, 59, 58, {2024, 2, 29, 23, 59, 58, 0, 4}},
         {"forward over the year", {2023, 12, 31, 23, 59, 59, 0, 0}, 0, 0, 1, {2024, 1, 1, 0, 0, 1, 0, 1}},
-        {"twelve hours apart stays", {2024, 3, 15, 12, 0, 0, 0, 5}, 0, 0, 0, {2024, 3, 15, 0, 0, 0, 0, 5}},
+        {"one hour back across", {2024, 3, 16, 0, 30, 0, 0, 6}, 23, 30, 0, {2024, 3, 15, 23, 30, 0, 0, 5}},
+        {"one hour forward across", {2024, 3, 15, 23, 30, 0, 0, 5}, 0, 30, 0, {2024, 3, 16, 0, 30, 0, 0, 6}},
+        {"just over an hour back", {2024, 3, 16, 0, 30, 0, 1, 6}, 23, 30, 0, {2024, 3, 16, 23, 30, 0, 0, 6}},
+        {"just over an hour forward", {2024, 3, 15, 23, 29, 59, 0, 5}, 0, 30, 0, {2024, 3, 15, 0, 30, 0, 0, 5}},
+        {"PC 13 hours slow", {2024, 3, 15, 1, 0, 0, 0, 5}, 14, 0, 0, {2024, 3, 15, 14, 0, 0, 0, 5}},
+        {"PC 13 hours fast", {2024, 3, 15, 14, 0, 0, 0, 5}, 1, 0, 0, {2024, 3, 15, 1, 0, 0, 0, 5}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -48,11 +53,35 @@ TEST(PosixSystemClock, ReadsDateAndLocaleTexts) {
     const TLocalDateTime now = c.Now();
     EXPECT_GE(now.Year, 2024);
     // The weekday worked out from the date agrees with the system's own.
-    EXPECT_EQ(NearestWithTimeOfDay(now, now.Hour, now.Minute, now.Second).DayOfWeek, now.DayOfWeek);
+    EXPECT_EQ(NearestWithTimeOfDay(now, now.Hour, now.Minute, now.Second)->DayOfWeek, now.DayOfWeek);
     EXPECT_EQ(c.WeekdayAbbrev(0), "Sun");
     EXPECT_EQ(c.WeekdayAbbrev(6), "Sat");
     EXPECT_EQ(c.WeekdayAbbrev(7), "");
     EXPECT_EQ(c.TimeSeparator(), ":");
+}
+
+// What the platform clock refuses to set rather than carry into the next field.
+TEST(IsCalendarMoment, EveryFieldInItsRange) {
+    struct Case {
+        const char* name;
+        TLocalDateTime t;
+        bool want;
+    } cases[] = {
+        {"leap day, last millisecond", {2024, 2, 29, 23, 59, 59, 999, 0}, true},
+        {"no leap day", {2023, 2, 29, 12, 0, 0, 0, 0}, false},
+        {"31 April", {2024, 4, 31, 12, 0, 0, 0, 0}, false},
+        {"month 13", {2024, 13, 1, 12, 0, 0, 0, 0}, false},
+        {"month 0", {2024, 0, 1, 12, 0, 0, 0, 0}, false},
+        {"hour 24", {2024, 3, 15, 24, 0, 0, 0, 0}, false},
+        {"hour -1", {2024, 3, 15, -1, 0, 0, 0, 0}, false},
+        {"minute 60", {2024, 3, 15, 10, 60, 0, 0, 0}, false},
+        {"second 60", {2024, 3, 15, 10, 20, 60, 0, 0}, false},
+        {"millisecond 1000", {2024, 3, 15, 10, 20, 30, 1000, 0}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsCalendarMoment(c.t), c.want);
+    }
 }
 
 class SyncTest : public test::CoreTest {
@@ -82,6 +111,49 @@ TEST_F(SyncTest, RefusedChangeIsSilentAndDropsTheRequest) {
     EXPECT_TRUE(recorded.empty());
     EXPECT_EQ(view.Status[1], "old");
     EXPECT_EQ(state.PendingAction, paNone);
+}
+
+// The device's digits are not range-checked on arrival: a time of day that cannot be must set
+// nothing rather than be carried by the platform into a moment hours away.
+TEST_F(SyncTest, ImpossibleDeviceTimeSetsNothing) {
+    struct Case {
+        const char* name;
+        int hh, mm, ss;  // as the step finds them
+        bool sets;
+    };
+    const Case cases[] = {
+        {"hours 24", 24, 0, 1, false},
+        {"hours byte 0x25, minutes byte 0x75", 25, 75, 1, false},
+        {"minutes byte 0x5A reads 60", 10, 60, 1, false},
+        {"seconds 60", 10, 20, 60, false},
+        {"seconds byte 0x1A reads 20", 10, 20, 20, true},
+        {"last second of the day", 23, 59, 59, true},
+    };
+    TPcSync sync{state, view, clock, [this](const std::string& s) { recorded.push_back(s); }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock.Sets.clear(), recorded.clear(), view.Status[1] = "old";
+        SetClock(c.hh, c.mm, c.ss);
+        sync.Step();
+        EXPECT_EQ(clock.Sets.size(), c.sets ? 1u : 0u);
+        EXPECT_EQ(recorded.size(), c.sets ? 1u : 0u);
+        EXPECT_EQ(view.Status[1] == "old", !c.sets);
+    }
+}
+
+// Scheduled or asked for, such a request goes as a refused one does, and the display keeps what came.
+TEST_F(SyncTest, ImpossibleTimeEmptiesTheSlotLikeARefusal) {
+    for (const uint8_t request : {paSyncNow, paScheduledSync}) {
+        SCOPED_TRACE(int(request));
+        SetClock(25, 75, 0);
+        state.PendingAction = request;
+        core.Timer1Timer();
+        EXPECT_EQ(view.HH + view.MM + view.SS, "257501");
+        EXPECT_TRUE(clock.Sets.empty());
+        EXPECT_TRUE(recorded.empty());
+        EXPECT_EQ(view.Status[1], "old");
+        EXPECT_EQ(state.PendingAction, paNone);
+    }
 }
 
 TEST_F(SyncTest, FailedRecordEndsTheTickAndKeepsTheRequest) {
