@@ -21,3 +21,4 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build-asan -DTAMBERLINE_SANITIZE=ON
+bash scripts/test_windows.sh  # the Windows suites under wine (skipped without the cross tools)

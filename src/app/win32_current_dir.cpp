@@ -13,7 +13,8 @@ std::string TProcessCurrentDirectory::Get() {
     std::wstring buf(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buf.size()), buf.data());
-        if (n == 0) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "GetCurrentDirectoryW");
+        if (n == 0)
+            throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "GetCurrentDirectoryW");
         // Too small: n is the size needed, terminating zero included.
         if (n < buf.size()) return Narrow(buf.data(), n);
         buf.resize(n);

@@ -80,7 +80,8 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     const std::wstring tmp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
     // Hidden or system files keep those marks in their new copy.
     const DWORD keep = exists ? (old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) : 0;
-    THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | keep, nullptr));
+    THandle f(
+        CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | keep, nullptr));
     if (!f.Ok()) return false;
     bool ok = WriteAll(f.Get(), content) && FlushFileBuffers(f.Get());
     ok = f.Close() && ok;

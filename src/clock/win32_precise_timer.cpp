@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <timeapi.h>
+#include <windows.h>
 
 #include <system_error>
 #include <thread>
@@ -25,7 +25,8 @@ class TWin32OsTimer : public TOsTimer {
             timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
             if (timer_) coarse_ = timeBeginPeriod(1) == TIMERR_NOERROR;
         }
-        if (!timer_) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "waitable timer");
+        if (!timer_)
+            throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "waitable timer");
         stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!stop_) {
             const int e = static_cast<int>(GetLastError());
@@ -46,7 +47,8 @@ class TWin32OsTimer : public TOsTimer {
     // The due time is relative (negative, 100 ns units): relative waits run on the monotonic interrupt
     // time, while absolute ones follow the wall clock, which this program itself sets.
     void WakeAt(TMonoTime instant) override {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(instant - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(instant - std::chrono::steady_clock::now());
         LARGE_INTEGER due;
         due.QuadPart = -std::max<long long>(left.count() / 100, 1);
         SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);

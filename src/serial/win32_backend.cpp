@@ -56,7 +56,8 @@ class TWin32EventWaiter : public TComEventWaiter {
 
     TWaitResult Wait(int timeoutMs) override {
         const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-        if (gone_) return WaitForSingleObject(stop_, limit) == WAIT_OBJECT_0 ? TWaitResult::Stopped : TWaitResult::TimedOut;
+        if (gone_)
+            return WaitForSingleObject(stop_, limit) == WAIT_OBJECT_0 ? TWaitResult::Stopped : TWaitResult::TimedOut;
         if (!pending_) {
             mask_ = 0;
             if (WaitCommEvent(device_, &mask_, &ov_)) return Report();
@@ -94,7 +95,7 @@ class TWin32EventWaiter : public TComEventWaiter {
         // An empty report (the mask was changed, or a driver that cannot watch the line) would come back
         // at once on the next wait: pause on the stop signal first, so the thread does not spin.
         return WaitForSingleObject(stop_, kEmptyReportPauseMs) == WAIT_OBJECT_0 ? TWaitResult::Stopped
-                                                                               : TWaitResult::TimedOut;
+                                                                                : TWaitResult::TimedOut;
     }
 
     TWaitResult GoneNow() {
@@ -140,7 +141,8 @@ class TWin32ComBackend : public TComBackend {
     // The record goes to the driver unchanged; -1 is the all-ones value there too.
     int SetTimeouts(const TCommTimeouts& t) override {
         COMMTIMEOUTS c{static_cast<DWORD>(t.ReadIntervalTimeout), static_cast<DWORD>(t.ReadTotalTimeoutMultiplier),
-                       static_cast<DWORD>(t.ReadTotalTimeoutConstant), static_cast<DWORD>(t.WriteTotalTimeoutMultiplier),
+                       static_cast<DWORD>(t.ReadTotalTimeoutConstant),
+                       static_cast<DWORD>(t.WriteTotalTimeoutMultiplier),
                        static_cast<DWORD>(t.WriteTotalTimeoutConstant)};
         return SetCommTimeouts(h_, &c) ? 0 : LastError();
     }

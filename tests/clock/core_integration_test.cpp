@@ -34,9 +34,7 @@ class CoreIntegration : public ::testing::Test {
         port.SetPort(sim.PtyPath());
         port.Open();
     }
-    void TearDown() override {
-        port.Close();
-    }
+    void TearDown() override { port.Close(); }
     // Runs the loop until the simulator reports `line` (collecting everything it prints).
     bool RunUntilSimSays(const std::string& line, milliseconds limit) {
         return loop.RunUntil(

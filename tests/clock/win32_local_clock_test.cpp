@@ -22,19 +22,14 @@ TEST(Win32LocalClock, TakesAValidTimeAndRefusesAnImpossibleOne) {
     overflow.Second -= 1;
     overflow.Millisecond += 1000;
     EXPECT_FALSE(clock.SetLocal(overflow));
+    // The calendar check itself is tested with the shared clock code; here only that it is used, and
+    // the years a SYSTEMTIME cannot hold.
     struct Case {
         const char* name;
         TLocalDateTime t;
     };
     const Case impossible[] = {
-        {"29 February of a common year", {2023, 2, 29, 10, 20, 30, 0, 0}},
         {"31 June", {2024, 6, 31, 10, 20, 30, 0, 0}},
-        {"month 13", {2024, 13, 1, 10, 20, 30, 0, 0}},
-        {"day 0", {2024, 1, 0, 10, 20, 30, 0, 0}},
-        {"hour 24", {2024, 1, 1, 24, 0, 0, 0, 0}},
-        {"minute 60", {2024, 1, 1, 10, 60, 0, 0, 0}},
-        {"second 60", {2024, 1, 1, 10, 20, 60, 0, 0}},
-        {"negative second", {2024, 1, 1, 10, 20, -1, 0, 0}},
         {"year before 1601", {1600, 12, 31, 10, 20, 30, 0, 0}},
     };
     for (const auto& c : impossible)

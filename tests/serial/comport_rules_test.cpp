@@ -186,7 +186,8 @@ TEST(ComPortSetters, ClosedPortOnlyStores) {
     f.port.SetPort("ttyUSB3");
     EXPECT_TRUE(f.log.Calls.empty());
     f.port.Open();
-    EXPECT_EQ(f.log.Calls, (std::vector<std::string>{"open " + PlatformDevicePath("ttyUSB3"), "queues", "line", "timeouts"}));
+    EXPECT_EQ(f.log.Calls,
+              (std::vector<std::string>{"open " + PlatformDevicePath("ttyUSB3"), "queues", "line", "timeouts"}));
     EXPECT_EQ(f.log.LastDcb.BaudRate, 115200u);
     EXPECT_EQ(f.log.LastTimeouts.ReadIntervalTimeout, 2);
 }

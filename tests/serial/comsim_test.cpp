@@ -98,7 +98,8 @@ TEST(ComPortWithSimulator, HangUpGivesAnErrorWithoutSpinning) {
     const auto cpu0 = ProcessCpuTime();
     const auto t0 = std::chrono::steady_clock::now();
     f.loop.RunFor(1000ms);
-    const double share = double((ProcessCpuTime() - cpu0).count()) / double((std::chrono::steady_clock::now() - t0).count());
+    const double share =
+        double((ProcessCpuTime() - cpu0).count()) / double((std::chrono::steady_clock::now() - t0).count());
     EXPECT_LT(share, 0.05) << "CPU share while the device is gone";
     const char c = 0;
     EXPECT_THROW(f.port.Write(&c, 1), EComPort);

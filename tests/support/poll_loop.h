@@ -4,9 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <condition_variable>
 #include <mutex>
 
 #include "serial/delivery.h"

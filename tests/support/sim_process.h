@@ -39,7 +39,7 @@ class TSimProcess {
     int toSim_ = -1, fromSim_ = -1;
     std::string buffered_;
     std::string ptyPath_;
-    std::string dir_;        // Windows: the folder of the simulator's files, as a Windows path
+    std::string dir_;           // Windows: the folder of the simulator's files, as a Windows path
     long long readOffset_ = 0;  // Windows: how much of its output has been read
 };
 
