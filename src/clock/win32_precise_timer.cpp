@@ -1,5 +1,6 @@
-#include <timeapi.h>
 #include <windows.h>
+// needs windows.h first
+#include <timeapi.h>
 
 #include <system_error>
 #include <thread>

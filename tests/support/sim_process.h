@@ -35,6 +35,9 @@ class TSimProcess {
     std::optional<int> WaitExit(int waitMs);
 
   private:
+    // The first whole line of what has been read so far, without its line end.
+    std::optional<std::string> TakeLine();
+
     pid_t pid_ = -1;
     int toSim_ = -1, fromSim_ = -1;
     std::string buffered_;

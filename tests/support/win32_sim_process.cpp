@@ -121,13 +121,7 @@ std::optional<int> TSimProcess::WaitExit(int waitMs) {
 std::optional<std::string> TSimProcess::ReadLine(int waitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
-        const auto nl = buffered_.find('\n');
-        if (nl != std::string::npos) {
-            std::string line = buffered_.substr(0, nl);
-            buffered_.erase(0, nl + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return line;
-        }
+        if (auto line = TakeLine()) return line;
         const std::string more = ReadFrom(dir_ + "\\out", readOffset_);
         readOffset_ += static_cast<long long>(more.size());
         buffered_ += more;
