@@ -26,7 +26,7 @@ class TOverlapped {
 // it had transferred by then. Returns 0 or the system code; `done` gets the bytes either way.
 int Finish(HANDLE h, TOverlapped& op, int giveUpMs, DWORD& done) {
     const DWORD w = WaitForSingleObject(op.Ov.hEvent, giveUpMs < 0 ? INFINITE : static_cast<DWORD>(giveUpMs));
-    if (w == WAIT_TIMEOUT) CancelIoEx(h, &op.Ov);
+    if (w == WAIT_TIMEOUT) CancelIoEx(h, &op.Ov);  // completes at once: the read has no data in flight
     if (w != WAIT_OBJECT_0 && w != WAIT_TIMEOUT) {
         const int e = static_cast<int>(GetLastError());
         CancelIoEx(h, &op.Ov);
@@ -40,15 +40,23 @@ int Finish(HANDLE h, TOverlapped& op, int giveUpMs, DWORD& done) {
 
 class TWin32EventWaiter : public TComEventWaiter {
   public:
-    TWin32EventWaiter(HANDLE device, HANDLE stop, HANDLE wake) : device_(device), stop_(stop) { ov_.hEvent = wake; }
+    TWin32EventWaiter(HANDLE device, HANDLE stop, HANDLE wake)
+        : device_(device), stop_(stop), ovStore_(std::make_unique<OVERLAPPED>()), ov_(*ovStore_) {
+        ov_.hEvent = wake;
+    }
     ~TWin32EventWaiter() override {
-        // A new mask ends a pending WaitCommEvent at once; cancelling it can take a driver (wine's
-        // among them) most of a second while bytes keep coming, and Close waits for this.
+        // A new mask ends a pending WaitCommEvent; cancelling it can take a driver (wine's among
+        // them) most of a second while bytes keep coming, and Close waits for this.
         SetCommMask(device_, 0);
-        if (pending_) {
-            if (WaitForSingleObject(ov_.hEvent, 0) != WAIT_OBJECT_0) CancelIoEx(device_, &ov_);
-            DWORD n = 0;
-            GetOverlappedResult(device_, &ov_, &n, TRUE);  // the record must outlive the operation
+        if (pending_ && WaitForSingleObject(ov_.hEvent, kEndWaitMs) != WAIT_OBJECT_0) {
+            CancelIoEx(device_, &ov_);
+            // A wait that never ends must not hold Close for good: its record and event are then
+            // left to it, since the driver may still write to them.
+            if (WaitForSingleObject(ov_.hEvent, kCancelWaitMs) != WAIT_OBJECT_0) {
+                static_cast<void>(ovStore_.release());
+                CloseHandle(stop_);
+                return;
+            }
         }
         CloseHandle(ov_.hEvent);
         CloseHandle(stop_);
@@ -104,8 +112,10 @@ class TWin32EventWaiter : public TComEventWaiter {
     }
 
     static constexpr DWORD kEmptyReportPauseMs = 10;
+    static constexpr DWORD kEndWaitMs = 200, kCancelWaitMs = 2000;
     HANDLE device_, stop_;
-    OVERLAPPED ov_{};
+    std::unique_ptr<OVERLAPPED> ovStore_;
+    OVERLAPPED& ov_;
     DWORD mask_ = 0;
     bool pending_ = false;
     bool gone_ = false;
