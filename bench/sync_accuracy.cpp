@@ -34,6 +34,7 @@ class TNullView : public TMainView {
     void ShowClock(const std::string&, const std::string&, const std::string&) override {}
     void ApplyOperatingMode(bool) override {}
     void UpdateTray(bool) override {}
+    void ShowLinkLost() override {}
     void SetZoneHoursText(const std::string&) override {}
     void SetZoneMinutesText(const std::string&) override {}
     void SetZoneMinutesEnabled(bool) override {}
@@ -79,8 +80,8 @@ TRunFigures Run(int ticks, int hundredths) {
     TNullView view;
     TStampClock clock;
     TComPort port;
-    TPreciseTimer timer;
-    TProgramCore core({state, view, port, timer, clock, nullptr});
+    TPreciseTimer timer, linkTimer;
+    TProgramCore core({state, view, port, timer, linkTimer, clock, nullptr});
     timer.OnTimer = [&] { core.Timer1Timer(); };
     TMonoTime seen{};
     port.OnRxChar = [&](TCustomComPort& p, int n) {

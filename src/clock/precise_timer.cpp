@@ -13,7 +13,8 @@ struct TPreciseTimerLink {
     TPreciseTimer* Timer = nullptr;
 };
 
-TPreciseTimer::TPreciseTimer() : link_(std::make_shared<TPreciseTimerLink>()) {
+TPreciseTimer::TPreciseTimer(bool precise)
+    : earlyWake_(precise ? kEarlyWake : std::chrono::microseconds(0)), link_(std::make_shared<TPreciseTimerLink>()) {
     link_->Timer = this;
     os_ = CreateOsTimer([link = link_] {
         CurrentUiPoster()([link] {
@@ -55,14 +56,14 @@ void TPreciseTimer::Arm(TMonoTime from) {
 }
 
 void TPreciseTimer::WakeForDue() {
-    os_->WakeAt(due_ - kEarlyWake);
+    os_->WakeAt(due_ - earlyWake_);
 }
 
 void TPreciseTimer::Expired() {
     if (!enabled_) return;  // disabled since the wake-up was posted
     // Woken for a countdown that was restarted since, or by a coarse OS timer ahead of time: wait
     // for the due instant again rather than spin through the rest of it.
-    if (due_ - std::chrono::steady_clock::now() > kEarlyWake + std::chrono::milliseconds(1)) {
+    if (due_ - std::chrono::steady_clock::now() > earlyWake_ + std::chrono::milliseconds(1)) {
         WakeForDue();
         return;
     }

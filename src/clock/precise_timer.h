@@ -16,7 +16,9 @@ struct TPreciseTimerLink;
 // (serial/delivery.h), so one SetUiPoster binds both to an event loop, on every system alike.
 class TPreciseTimer : public TTimer1 {
   public:
-    TPreciseTimer();  // throws std::system_error when the OS has no timer to give
+    // throws std::system_error when the OS has no timer to give. `precise` false: a timer for checks
+    // that need no sub-millisecond accuracy, which then wakes on time instead of early and spinning.
+    explicit TPreciseTimer(bool precise = true);
     ~TPreciseTimer() override;
     TPreciseTimer(const TPreciseTimer&) = delete;
     TPreciseTimer& operator=(const TPreciseTimer&) = delete;
@@ -40,6 +42,7 @@ class TPreciseTimer : public TTimer1 {
     // the hand-over to the UI thread take 50..300 µs); Expired waits out the rest on the CPU.
     static constexpr std::chrono::microseconds kEarlyWake{300};
 
+    std::chrono::microseconds earlyWake_;
     std::shared_ptr<TPreciseTimerLink> link_;
     std::unique_ptr<TOsTimer> os_;
     uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame

@@ -9,6 +9,7 @@
 #include "clock/second_tick.h"
 #include "clock/system_clock.h"
 #include "device/commands.h"
+#include "device/link_watch.h"
 #include "device/messages.h"
 
 namespace tamberline {
@@ -18,6 +19,7 @@ struct TCoreDeps {
     TMainView& View;
     TCustomComPort& Port;
     TTimer1& Timer1;
+    TTimer1& LinkTimer;  // the link watch's periodic check
     TSystemClock& Clock;
     std::function<void(const std::string&)> WriteLastSyncro;  // "Last Syncro" into the settings file
 };
@@ -33,12 +35,21 @@ class TProgramCore {
     void SendZoneQuery() { commands_.SendZoneQuery(); }
     void mnCtrlSyncroClick() { deps_.State.PendingAction = paSyncNow; }
 
+    // The link watch: started once start-up has opened the port, stopped before the close steps.
+    void StartLinkWatch() { link_.Start(std::chrono::steady_clock::now()); }
+    void StopLinkWatch() { link_.Stop(); }
+    void LinkTimerTimer() { link_.Check(std::chrono::steady_clock::now()); }
+    const TLinkWatch& Link() const { return link_; }
+
   private:
+    bool NewerFrameWaits();
+
     TCoreDeps deps_;
     TMessageHandler messages_;
     TDeviceCommands commands_;
     TPcSync sync_;
     TSecondTick tick_;
+    TLinkWatch link_;
 };
 
 }  // namespace tamberline

@@ -43,10 +43,12 @@ void TSecondTick::ServePendingAction() {
     switch (s_.PendingAction) {
         case paScheduledSync:
             if (s_.SputSync != 1) return;  // waits in the slot for synchronisation
+            if (NewerFrameWaits && NewerFrameWaits()) return;
             sync_.Step();
             s_.PendingAction = paNone;
             return;
         case paSyncNow:
+            if (NewerFrameWaits && NewerFrameWaits()) return;
             sync_.Step();
             s_.PendingAction = paNone;
             return;

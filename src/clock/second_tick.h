@@ -2,6 +2,8 @@
 // decide when the scheduled PC synchronisation falls due and refresh the date line at midnight.
 #pragma once
 
+#include <functional>
+
 #include "clock/pc_sync.h"
 #include "clock/system_clock.h"
 #include "device/commands.h"
@@ -23,6 +25,10 @@ class TSecondTick {
 
     // An error (port write, settings write) ends the tick there; the timer is already disarmed.
     void Timer1Timer();
+
+    // True while a newer time frame waits unread, so the clock this tick shows is no longer the
+    // device's: a PC synchronisation then waits in the slot for the tick of that frame.
+    std::function<bool()> NewerFrameWaits;
 
   private:
     void Advance();

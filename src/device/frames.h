@@ -21,6 +21,7 @@ constexpr uint8_t kCmdZoneQuery = 0x0C;
 
 constexpr uint8_t kMsgTime = 0x09;
 constexpr uint8_t kMsgZone = 0x0C;
+constexpr int kTimeFrameBytes = 9;
 
 // How long the rest of a started frame may keep us waiting between two bytes, ms. Longer than
 // any gap inside a frame at the slowest line rate, short enough for the UI thread.

@@ -57,7 +57,16 @@ TZoneValues DecodeZone(uint8_t hoursByte, uint8_t minutes, uint8_t seconds, bool
 
 void TMessageHandler::ComPort1RxChar(TCustomComPort& sender, int /*count: one frame per event*/) {
     const TMonoTime rxTime = sender.RxEventTime();
-    if (auto frame = ReadMessageFrame(sender)) ApplyFrame(*frame, rxTime);
+    auto frame = ReadMessageFrame(sender);
+    if (!frame) return;
+    // A time frame with a whole frame's worth of bytes queued behind it is at least a second old: armed
+    // from the report's instant it would show, and let the PC clock take, a second that is over. Only
+    // the newest time frame of a backlog counts; it still proves that the device is there.
+    if (frame->bytes[2] == kMsgTime && sender.InputCount() >= kTimeFrameBytes) {
+        if (OnTimeFrame) OnTimeFrame(rxTime);
+        return;
+    }
+    ApplyFrame(*frame, rxTime);
 }
 
 void TMessageHandler::ApplyFrame(const TMessageFrame& f, TMonoTime rxTime) {
@@ -68,6 +77,7 @@ void TMessageHandler::ApplyFrame(const TMessageFrame& f, TMonoTime rxTime) {
 }
 
 void TMessageHandler::ApplyTimeFrame(const TMessageFrame& f, TMonoTime rxTime) {
+    if (OnTimeFrame) OnTimeFrame(rxTime);
     s_.ClockHH = BcdValue(f.bytes[7] & 0x7F);
     s_.ClockMM = BcdValue(f.bytes[6]);
     s_.ClockSS = BcdValue(f.bytes[5]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "device/frames.h"
 #include "device/state.h"
@@ -33,11 +34,15 @@ class TMessageHandler {
   public:
     TMessageHandler(TSharedState& s, TMainView& v, TTimer1& timer) : s_(s), v_(v), timer_(timer) {}
 
-    // Reads one frame from the port and applies it; bad frames change nothing.
+    // Reads one frame from the port and applies it; bad frames change nothing. A time frame with a
+    // newer one already queued behind it is not applied (only OnTimeFrame hears of it).
     void ComPort1RxChar(TCustomComPort& sender, int count);
 
     // `rxTime`: when the frame's bytes were seen; the tick counts from there.
     void ApplyFrame(const TMessageFrame& f, TMonoTime rxTime);
+
+    // Told of every good time frame, before it is applied (the link watch).
+    std::function<void(TMonoTime rxTime)> OnTimeFrame;
 
   private:
     void ApplyTimeFrame(const TMessageFrame& f, TMonoTime rxTime);

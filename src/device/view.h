@@ -14,6 +14,9 @@ class TMainView {
     virtual void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) = 0;  // lbHH/lbMM/lbSS
     virtual void ApplyOperatingMode(bool synchronised) = 0;
     virtual void UpdateTray(bool synchronised) = 0;  // icon and tool-tip of the state
+    // No link to the device: tray and lbSputnik say so until the next time frame (UpdateTray and
+    // ApplyOperatingMode then bring back the state of the mode).
+    virtual void ShowLinkLost() = 0;
 
     // Time-zone editor.
     virtual void SetZoneHoursText(const std::string& text) = 0;    // edHours

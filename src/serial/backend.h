@@ -46,11 +46,12 @@ class TComBackend {
 
 std::unique_ptr<TComBackend> CreatePlatformComBackend();
 
-// The device a port name stands for: "COM3" is "\\.\COM3" on Windows, "ttyUSB0" is "/dev/ttyUSB0" on
-// POSIX; a name that already is a path is taken as it is.
+// The device a port name stands for: "COM3" is "\\.\COM3" on Windows; on POSIX a name that is not
+// absolute lives under /dev ("ttyS0", "pts/1").
 std::string PlatformDevicePath(const std::string& portName);
-// True for the system codes that mean the device has gone away (unplugged, hung up).
-bool IsDeviceGoneError(int code);
+// True for the system error codes that mean the device itself went away (unplugged, hung up, node
+// removed), as opposed to a refused operation on a device that is still there.
+bool IsDeviceGoneError(int systemError);
 // The system code reported for I/O on a port that is not open.
 int NotOpenError();
 

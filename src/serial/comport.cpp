@@ -53,6 +53,7 @@ void TCustomComPort::Open() {
     if (OnBeforeOpen) OnBeforeOpen(*this);
     OpenDevice();
     connected_ = true;
+    ioGone_ = false;
     try {
         ApplyAllSettings();
         if (Events != 0) StartThread();
@@ -80,10 +81,15 @@ void TCustomComPort::CloseImpl(bool fromDestructor) {
     if (OnDSRChange) OnDSRChange(*this, false);
     if (OnRLSDChange) OnRLSDChange(*this, false);
     if (OnBeforeClose) OnBeforeClose(*this);
+    // The queues are emptied only once the thread has ended: a report it caught while stopping is
+    // handled in StopThread and must still find its bytes.
+    StopThread();
     const int e = backend_->Purge();
     // A device that has gone away can only be released; refusing would leave it open for good.
-    if (e != 0 && !IsDeviceGoneError(e) && !fromDestructor) throw EComPort(5, e);
-    StopThread();
+    if (e != 0 && !IsDeviceGoneError(e) && !fromDestructor) {
+        if (Events != 0) StartThread();  // open as before, with its event delivery
+        throw EComPort(5, e);
+    }
     CloseDevice();
     connected_ = false;
     if (OnAfterClose) OnAfterClose(*this);
@@ -226,7 +232,7 @@ int TCustomComPort::Write(const void* buf, int count) {
     if (count <= 0) return 0;
     int done = 0;
     const int e = backend_->Write(buf, count, done);
-    if (e != 0) throw EComPort(2, e);
+    if (e != 0) Fail(2, e);
     return done;
 }
 
@@ -243,20 +249,29 @@ int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
     if (count <= 0) return 0;
     int got = 0;
     const int e = backend_->Read(buf, count, giveUpMs, got);
-    if (e != 0) throw EComPort(3, e);
+    if (e != 0) Fail(3, e);
     // The queue status is asked once after every read. When bytes were read, a failure here (typically
     // the device hanging up just after) must not throw them away: the next call reports it.
     int waiting = 0;
     const int statusError = backend_->InputCount(waiting);
-    if (statusError != 0 && got == 0) throw EComPort(10, statusError);
+    if (statusError != 0 && got == 0) Fail(10, statusError);
     return got;
 }
 
 int TCustomComPort::InputCount() {
     int n = 0;
     const int e = connected_ ? backend_->InputCount(n) : NotOpenError();
-    if (e != 0) throw EComPort(10, e);
+    if (e != 0) Fail(10, e);
     return n;
+}
+
+void TCustomComPort::Fail(int code, int systemError) {
+    if (connected_ && IsDeviceGoneError(systemError)) ioGone_ = true;
+    throw EComPort(code, systemError);
+}
+
+bool TCustomComPort::DeviceGone() const {
+    return connected_ && (ioGone_ || (thread_ && thread_->DeviceGone()));
 }
 
 TModemSignals TCustomComPort::ReadModemSignals() {
@@ -268,16 +283,21 @@ TModemSignals TCustomComPort::ReadModemSignals() {
 
 // ---- event delivery (UI thread)
 
-void TCustomComPort::HandleEvents(TComEvents events, TMonoTime seenAt) {
+bool TCustomComPort::HandleEvents(TComEvents events, TMonoTime seenAt) {
     rxEventTime_ = seenAt;
+    rxAgain_ = false;
     for (TComEvent kind : kDeliveryOrder) {
         if (!(events & ComEventBit(kind)) || !connected_) continue;
         try {
             DoEvent(kind);
+        } catch (const EComPort& e) {
+            // A device that went away is the link watch's news, not an error box per frame.
+            if (!DeviceGone()) HandleApplicationError(e);
         } catch (const std::exception& e) {
             HandleApplicationError(e);
         }
     }
+    return rxAgain_ && connected_;
 }
 
 void TCustomComPort::DoEvent(TComEvent kind) {
@@ -287,7 +307,15 @@ void TCustomComPort::DoEvent(TComEvent kind) {
     switch (kind) {
         case evRxChar: {
             const int count = InputCount();
-            if (count > 0 && OnRxChar) OnRxChar(*this, count);
+            if (count <= 0 || !OnRxChar) break;
+            OnRxChar(*this, count);
+            // The handler takes one frame per event, and the next report comes only with new bytes:
+            // without another delivery whatever stays queued would keep the reader behind for good. A
+            // handler that took nothing gets no second call, so unread bytes cannot keep us busy.
+            if (connected_) {
+                const int left = InputCount();
+                rxAgain_ = left > 0 && left < count;
+            }
             break;
         }
         case evTxEmpty:

@@ -232,7 +232,7 @@ class TCustomComPort {
     void SetConnected(bool v);
 
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& v);  // a bare name is a device of the system ("COM3", "ttyUSB0")
+    void SetPort(const std::string& v);  // "COM3" is \\.\COM3 on Windows; "ttyUSB0" is /dev/ttyUSB0 on POSIX
     TBaudRate BaudRate() const { return baudRate_; }
     void SetBaudRate(TBaudRate v);
     int32_t CustomBaudRate() const { return customBaudRate_; }
@@ -277,6 +277,8 @@ class TCustomComPort {
     TDcb BuildDcb() const;
     // When the event thread saw the bytes of the report now being handled.
     TMonoTime RxEventTime() const { return rxEventTime_; }
+    // True once the open device went away (hang-up, unplugged, node removed): only Close helps then.
+    bool DeviceGone() const;
 
     TRxCharEvent OnRxChar;
     TNotifyEvent OnAfterOpen, OnAfterClose, OnBeforeOpen, OnBeforeClose, OnTxEmpty, OnBreak, OnRing, OnRxFlag,
@@ -289,7 +291,8 @@ class TCustomComPort {
     void RemoveDestroyListener(const void* key);
 
     // Runs the event steps of one report on the calling (UI) thread; used by the event thread's delivery.
-    void HandleEvents(TComEvents events, TMonoTime seenAt);
+    // True when the receive handler took bytes and more wait: the caller delivers evRxChar again.
+    bool HandleEvents(TComEvents events, TMonoTime seenAt);
 
   protected:
     virtual void OpenDevice();
@@ -310,6 +313,7 @@ class TCustomComPort {
     void StartThread();
     void StopThread();
     int ReadImpl(void* buf, int count, int giveUpMs);
+    [[noreturn]] void Fail(int code, int systemError);  // EComPort; notes a device that went away
     template <class T>
     void SetLineValue(T& field, T v);
 
@@ -329,6 +333,8 @@ class TCustomComPort {
     bool connected_ = false;
     int updateCount_ = 0;
     TMonoTime rxEventTime_{};
+    bool rxAgain_ = false;
+    bool ioGone_ = false;  // a read or write found the device gone
     std::unique_ptr<TComThread> thread_;
     std::vector<std::pair<const void*, std::function<void()>>> destroyListeners_;
 };

@@ -40,10 +40,11 @@ void TComThread::Run() {
         if (r == TWaitResult::DeviceGone) {
             // A vanished device would report at once on every wait; sleep on the stop signal instead.
             gone = true;
+            gone_ = true;
             continue;
         }
         if (r == TWaitResult::TimedOut) {
-            if (gone && waiter_->DevicePresent()) gone = false;
+            if (gone && waiter_->DevicePresent()) gone = gone_ = false;
             continue;
         }
         const TMonoTime seenAt = std::chrono::steady_clock::now();
@@ -53,7 +54,8 @@ void TComThread::Run() {
 
 void TComThread::Dispatch(TComEvents events, TMonoTime seenAt) {
     if (sync_ == smNone) {
-        port_.HandleEvents(events, seenAt);
+        while (port_.HandleEvents(events, seenAt))
+            events = ComEventBit(evRxChar);
         return;
     }
     {
@@ -62,9 +64,9 @@ void TComThread::Dispatch(TComEvents events, TMonoTime seenAt) {
         slot_->Pending = true;
         slot_->Events = events;
         slot_->SeenAt = seenAt;
+        slot_->LastSeen = seenAt;
     }
-    auto slot = slot_;
-    CurrentUiPoster()([slot] { Take(slot); });
+    Post(slot_);
     std::unique_lock lock(slot_->Mutex);
     // Window-style delivery goes on as soon as the report is taken; thread-style waits for the steps too.
     slot_->Changed.wait(lock, [&] {
@@ -88,12 +90,25 @@ void TComThread::Take(const std::shared_ptr<TDeliverySlot>& slot) {
         seenAt = slot->SeenAt;
     }
     slot->Changed.notify_all();
-    port->HandleEvents(events, seenAt);
+    const bool again = port->HandleEvents(events, seenAt);
+    bool post = false;
     {
         std::lock_guard lock(slot->Mutex);
         slot->Handling = false;
+        // Bytes left behind are handed over once more, behind whatever else waits on the UI thread. A
+        // report already on its way serves as well; after Stop nothing more goes out.
+        if (again && !slot->Pending && !slot->Stopping && slot->Port != nullptr) {
+            slot->Pending = post = true;
+            slot->Events = ComEventBit(evRxChar);
+            slot->SeenAt = slot->LastSeen;
+        }
     }
     slot->Changed.notify_all();
+    if (post) Post(slot);
+}
+
+void TComThread::Post(const std::shared_ptr<TDeliverySlot>& slot) {
+    CurrentUiPoster()([slot] { Take(slot); });
 }
 
 }  // namespace tamberline

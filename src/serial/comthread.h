@@ -2,6 +2,7 @@
 // UI thread through the delivery hook, one report at a time. Internal to the serial unit.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@ struct TDeliverySlot {
     bool Stopping = false;
     TComEvents Events = 0;
     TMonoTime SeenAt{};
+    TMonoTime LastSeen{};  // the latest arrival the event thread saw, for deliveries that drain the queue
 };
 
 class TComThread {
@@ -39,16 +41,21 @@ class TComThread {
     // a device that comes back.
     static constexpr int kGoneRecheckMs = 250;
 
+    // Whether the last wait found the device gone; read by the UI thread.
+    bool DeviceGone() const { return gone_; }
+
   private:
     void Run();
     void Dispatch(TComEvents events, TMonoTime seenAt);
     static void Take(const std::shared_ptr<TDeliverySlot>& slot);
+    static void Post(const std::shared_ptr<TDeliverySlot>& slot);
 
     TCustomComPort& port_;
     TComEvents events_;
     TSyncMethod sync_;
     std::shared_ptr<TDeliverySlot> slot_;
     std::unique_ptr<TComEventWaiter> waiter_;
+    std::atomic<bool> gone_{false};
     std::thread thread_;
 };
 

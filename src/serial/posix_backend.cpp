@@ -334,14 +334,14 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend() {
     return std::make_unique<TPosixComBackend>();
 }
 
-// Device names without a directory live under /dev, as "COM1" lives under "\\.\" on Windows.
+// Device names that are not absolute live under /dev ("ttyS0", "pts/1"), as "COM1" lives under "\\.\"
+// on Windows; taken from the current directory they would name whatever happens to lie there.
 std::string PlatformDevicePath(const std::string& name) {
-    return (name.empty() || name.find('/') != std::string::npos) ? name : "/dev/" + name;
+    return (name.empty() || name.front() == '/') ? name : "/dev/" + name;
 }
 
-// The device has gone away (unplugged, or the other end of a pseudo-terminal closed).
-bool IsDeviceGoneError(int e) {
-    return e == EIO || e == ENXIO || e == ENODEV;
+bool IsDeviceGoneError(int systemError) {
+    return systemError == EIO || systemError == ENXIO || systemError == ENODEV;
 }
 
 int NotOpenError() {

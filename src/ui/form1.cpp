@@ -86,7 +86,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    TCoreDeps deps{State, *this, ComPort1, Timer1, Clock, [this](const std::string& stamp) {
+    TCoreDeps deps{State, *this, ComPort1, Timer1, LinkTimer, Clock, [this](const std::string& stamp) {
                        TIniFile ini(SettingsPath(Dir));
                        ini.WriteString("Common Settings", "Last Syncro", stamp);
                    }};
@@ -105,8 +105,10 @@ void TForm1::BuildDeviceGroup(QWidget* client) {
     const qreal dpr = devicePixelRatioF();
     imSputYes = MakePicture(gbDevice, SkyPicture(true, dpr), 208, 20);
     imSputNo = MakePicture(gbDevice, SkyPicture(false, dpr), 208, 20);
+    imLinkNo = MakePicture(gbDevice, NoLinkPicture(dpr), 208, 20);
     imSputYes->hide();
-    lbSputnik = MakeLabel(gbDevice, "Синхронизации от спутников нет.", 258, 30);
+    imLinkNo->hide();
+    lbSputnik = MakeLabel(gbDevice, kSputnikNoSync, 258, 30);
 }
 
 // After the group's contents got the regular font: the clock's own big blue digits, and room
@@ -126,13 +128,13 @@ void TForm1::PlaceDeviceState() {
         x += l->width();
     }
     const QFontMetrics fm(lbSputnik->font());
-    const int textWidth = std::max(fm.horizontalAdvance(QString::fromUtf8("Синхронизации от спутников нет.")),
-                                   fm.horizontalAdvance(QString::fromUtf8("Синхронизация от спутников есть."))) +
-                          4;
+    int textWidth = 0;
+    for (const char* t : {kSputnikNoSync, kSputnikSync, kSputnikNoLink})
+        textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromUtf8(t)) + 4);
     const int textX = std::max(x + 50, std::min(258, gbDevice->width() - 8 - textWidth));
     lbSputnik->setGeometry(textX, 30, textWidth, fm.height());
-    imSputYes->move(textX - 50, 20);
-    imSputNo->move(textX - 50, 20);
+    for (QLabel* im : {imSputYes, imSputNo, imLinkNo})
+        im->move(textX - 50, 20);
 }
 
 void TForm1::BuildHoursGroup(QWidget* client) {

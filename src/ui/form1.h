@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <memory>
 
 #include "app/current_dir.h"
+#include "app/end_requests.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "clock/system_clock.h"
@@ -38,6 +40,11 @@ inline const char* const kHintHours =
 inline const char* const kHintTimeSet =
     "Для ручной корректировки времени, прибор\r  должен работать в автономном режиме.";
 
+// lbSputnik in the three states.
+inline const char* const kSputnikNoSync = "Синхронизации от спутников нет.";
+inline const char* const kSputnikSync = "Синхронизация от спутников есть.";
+inline const char* const kSputnikNoLink = "Нет связи с прибором.";
+
 class TForm1 : public QMainWindow, public TMainView {
     Q_OBJECT
   public:
@@ -54,6 +61,7 @@ class TForm1 : public QMainWindow, public TMainView {
     void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) override;
     void ApplyOperatingMode(bool synchronised) override;
     void UpdateTray(bool synchronised) override;
+    void ShowLinkLost() override;
     void SetZoneHoursText(const std::string& text) override;
     void SetZoneMinutesText(const std::string& text) override;
     void SetZoneMinutesEnabled(bool on) override;
@@ -79,6 +87,10 @@ class TForm1 : public QMainWindow, public TMainView {
     void mnSetSyncroPeriodClick();
     void mnSetSputCorClick();
 
+    // The end of the session (the session manager's, and the system's requests to end: SIGTERM,
+    // SIGINT, SIGHUP) runs the same close steps as the close button, once.
+    void WatchEndOfSession(QGuiApplication& app);
+
     // Message boxes of the editors, replaceable so tests answer them without a modal loop.
     std::function<void(const std::string&)> InputErrorBox;
     std::function<bool(const std::string&)> ConfirmBox;
@@ -90,7 +102,7 @@ class TForm1 : public QMainWindow, public TMainView {
     // Controls, named as in the window layout.
     QGroupBox *gbDevice, *grbHours, *gbTimeSet, *rdgSumWnt, *GroupBox1;
     QLabel *lbHH, *lbPnt1, *lbMM, *lbPnt2, *lbSS, *lbSputnik;
-    QLabel *imSputYes, *imSputNo, *imTimeYes, *imTimeNo;
+    QLabel *imSputYes, *imSputNo, *imLinkNo, *imTimeYes, *imTimeNo;
     QLabel *stHour, *stMinutes, *lbNewHH, *lbNewMM, *lbNewSS;
     QRadioButton *rbWinter, *rbSummer, *rbtTime, *rbtSec;
     QButtonGroup* SumWntButtons;
@@ -132,6 +144,9 @@ class TForm1 : public QMainWindow, public TMainView {
     TCurrentDirectory& Dir;
     bool TrayAvailable;
     TPreciseTimer Timer1;
+    TPreciseTimer LinkTimer{false};  // the link watch's check, about once a second
+    std::unique_ptr<TEndRequests> EndRequests;
+    bool CloseStepsDone = false;
     std::unique_ptr<TProgramCore> Core;
     std::unique_ptr<TZoneEditor> Zone;
     std::unique_ptr<TTimeEditor> Time;

@@ -1,6 +1,7 @@
 // TForm1's life cycle: wiring, creation, the first activation, hiding to the tray and back,
 // close and destruction.
 #include <QCloseEvent>
+#include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -33,8 +34,9 @@ void TForm1::ConnectEdit(QLineEdit* ed, void (TTimeEditor::*change)(const std::s
 
 void TForm1::ConnectHandlers() {
     ComPort1.OnRxChar = [this](TCustomComPort& sender, int count) { Core->ComPort1RxChar(sender, count); };
-    // Timer1 hands its expiry to this thread through the same poster as the port's event thread.
+    // The timers hand their expiries to this thread through the same poster as the port's event thread.
     Timer1.OnTimer = [this] { Guarded([&] { Core->Timer1Timer(); }); };
+    LinkTimer.OnTimer = [this] { Guarded([&] { Core->LinkTimerTimer(); }); };
 
     ConnectSpin(sbHours, &TZoneEditor::sbHoursUpClick, &TZoneEditor::sbHoursDownClick);
     ConnectSpin(sbMinutes, &TZoneEditor::sbMinutesUpClick, &TZoneEditor::sbMinutesDownClick);
@@ -80,6 +82,7 @@ void TForm1::FormCreate() {
         ShowGeneralError(e);
         return;
     }
+    Core->StartLinkWatch();
     if (TrayAvailable) Tray.Add();
     State.HideOnActivate = 1;
 }
@@ -138,10 +141,27 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 
 void TForm1::closeEvent(QCloseEvent* e) {
     // The close goes ahead whatever happens to the settings: an unwritable file is reported, and
-    // the program still ends (the port is closed by then).
-    Guarded([&] { RunCloseSteps(State, ComPort1, Dir); });
+    // the program still ends (the port is closed by then). A second request (the session ending
+    // while the window closes) finds the steps done.
+    if (!CloseStepsDone) {
+        CloseStepsDone = true;
+        Core->StopLinkWatch();  // nothing may reopen the port behind the close steps
+        Guarded([&] { RunCloseSteps(State, ComPort1, Dir); });
+        Tray.Remove();
+    }
     e->accept();
     emit Closed();
+}
+
+void TForm1::WatchEndOfSession(QGuiApplication& app) {
+    // A request posted just before the window went away must find nothing to close.
+    auto end = [self = QPointer<TForm1>(this)] {
+        if (self && !self->CloseStepsDone) self->close();
+    };
+    // The session manager may end the process right after these signals: the steps run at once.
+    connect(&app, &QGuiApplication::commitDataRequest, this, end, Qt::DirectConnection);
+    connect(&app, &QCoreApplication::aboutToQuit, this, end, Qt::DirectConnection);
+    EndRequests = ListenForEndRequests(end);
 }
 
 void TForm1::WriteCommonInteger(const char* key, int value) {
@@ -150,6 +170,7 @@ void TForm1::WriteCommonInteger(const char* key, int value) {
 }
 
 TForm1::~TForm1() {
+    EndRequests.reset();
     Tray.Remove();
     // The event thread must stop before the units it delivers to are gone.
     ComPort1.OnRxChar = nullptr;

@@ -28,8 +28,8 @@ void TForm1::ShowClock(const std::string& hh, const std::string& mm, const std::
 void TForm1::ApplyOperatingMode(bool sync) {
     imSputYes->setVisible(sync);
     imSputNo->setVisible(!sync);
-    lbSputnik->setText(
-        QString::fromUtf8(sync ? "Синхронизация от спутников есть." : "Синхронизации от спутников нет."));
+    imLinkNo->hide();
+    lbSputnik->setText(QString::fromUtf8(sync ? kSputnikSync : kSputnikNoSync));
     for (QWidget* w : std::initializer_list<QWidget*>{edNewHH, sbNewHH, edNewMM, sbNewMM, edNewSS, sbNewSS, btNewTime,
                                                       rbtTime, rbtSec})
         w->setEnabled(!sync);
@@ -45,6 +45,14 @@ void TForm1::ApplyOperatingMode(bool sync) {
 
 void TForm1::UpdateTray(bool sync) {
     Tray.Update(sync);
+}
+
+void TForm1::ShowLinkLost() {
+    Tray.ShowNoLink();
+    imSputYes->hide();
+    imSputNo->hide();
+    imLinkNo->show();
+    lbSputnik->setText(QString::fromUtf8(kSputnikNoLink));
 }
 
 void TForm1::SetZoneHoursText(const std::string& text) {

@@ -88,6 +88,30 @@ void PaintSkySquare(QPainter& p, int size, bool withSatellite) {
     if (withSatellite) PaintSatellite(p);
 }
 
+// The red "no" sign over most of the square, thick enough to read at 16 px.
+void PaintNoLinkSquare(QPainter& p, int size) {
+    PaintSkySquare(p, size, false);
+    QPen red(QColor(230, 30, 30), 3.6, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(red);
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(16, 16), 11, 11);
+    p.drawLine(QPointF(8.2, 23.8), QPointF(23.8, 8.2));
+}
+
+template <class Paint>
+QIcon SquareIcon(Paint paint) {
+    QIcon icon;
+    for (int size : {16, 22, 32, 64}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(p, size);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
 // One block letter of a 3 x 5 grid, rows top to bottom, bit 2 = left column.
 void PaintBlockGlyph(QPainter& p, const uint8_t rows[5], qreal x, qreal y, qreal cell) {
     for (int r = 0; r < 5; ++r)
@@ -166,17 +190,19 @@ QPixmap OlivePanelPicture(qreal dpr) {
     return pm;
 }
 
+QPixmap NoLinkPicture(qreal dpr) {
+    QPixmap pm = Canvas(32, 32, dpr);
+    QPainter p(&pm);
+    PaintNoLinkSquare(p, 32);
+    return pm;
+}
+
 QIcon SkyIcon(bool withSatellite) {
-    QIcon icon;
-    for (int size : {16, 22, 32, 64}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        PaintSkySquare(p, size, withSatellite);
-        p.end();
-        icon.addPixmap(pm);
-    }
-    return icon;
+    return SquareIcon([withSatellite](QPainter& p, int size) { PaintSkySquare(p, size, withSatellite); });
+}
+
+QIcon NoLinkIcon() {
+    return SquareIcon([](QPainter& p, int size) { PaintNoLinkSquare(p, size); });
 }
 
 }  // namespace tamberline

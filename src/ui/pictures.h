@@ -13,7 +13,10 @@ QPixmap SkyPicture(bool withSatellite, qreal dpr);
 QPixmap ClockFacePicture(qreal dpr);
 // 57 x 83: dark olive panel with green block lettering.
 QPixmap OlivePanelPicture(qreal dpr);
+// 32 x 32: the empty night sky with a red no-link mark (a struck-through circle).
+QPixmap NoLinkPicture(qreal dpr);
 // Tray icon of a state, drawn separately at 16, 22, 32 and 64 px.
 QIcon SkyIcon(bool withSatellite);
+QIcon NoLinkIcon();
 
 }  // namespace tamberline

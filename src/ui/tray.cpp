@@ -6,7 +6,8 @@
 
 namespace tamberline {
 
-TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), noSync_(SkyIcon(false)), sync_(SkyIcon(true)) {
+TTrayIcon::TTrayIcon(QObject* parent)
+    : QObject(parent), noSync_(SkyIcon(false)), sync_(SkyIcon(true)), noLink_(NoLinkIcon()) {
     mnTrayRestore = menu_.addAction("Открыть программу");
     menu_.addSeparator();
     mnTrayExit = menu_.addAction("Закрыть программу");
@@ -28,6 +29,11 @@ void TTrayIcon::Update(bool synchronised) {
     ++updates_;
     icon_.setIcon(synchronised ? sync_ : noSync_);
     icon_.setToolTip(QString::fromUtf8(synchronised ? kTrayTipSync : kTrayTipNoSync));
+}
+
+void TTrayIcon::ShowNoLink() {
+    icon_.setIcon(noLink_);
+    icon_.setToolTip(QString::fromUtf8(kTrayTipNoLink));
 }
 
 void TTrayIcon::Remove() {

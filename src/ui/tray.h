@@ -11,6 +11,7 @@ namespace tamberline {
 
 inline const char* const kTrayTipNoSync = "Tamberline 1.05 : Синхронизации от спутников нет.";
 inline const char* const kTrayTipSync = "Tamberline 1.05 : Синхронизация от спутников есть";
+inline const char* const kTrayTipNoLink = "Tamberline 1.05 : Нет связи с прибором.";
 
 class TTrayIcon : public QObject {
     Q_OBJECT
@@ -20,6 +21,7 @@ class TTrayIcon : public QObject {
 
     void Add();  // the no-synchronisation form
     void Update(bool synchronised);
+    void ShowNoLink();  // the device is gone or silent, until the next Update
     void Remove();
     bool Added() const { return added_; }
     int UpdateCount() const { return updates_; }  // state changes shown since start
@@ -41,7 +43,7 @@ class TTrayIcon : public QObject {
 
     QSystemTrayIcon icon_;
     QMenu menu_;
-    QIcon noSync_, sync_;
+    QIcon noSync_, sync_, noLink_;
     bool added_ = false;
     int updates_ = 0;
 };

@@ -132,6 +132,18 @@ TEST(ScheduledSyncDue, HoursPerPeriod) {
     }
 }
 
+TEST_F(TickTest, PcSyncWaitsWhileANewerFrameIsUnread) {
+    SendQueued({0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62});  // 12:34:56.78, not yet read
+    state.PendingAction = paSyncNow;
+    core.Timer1Timer();
+    EXPECT_TRUE(clock.Sets.empty()) << "10:20:31 is no longer the device's second";
+    EXPECT_EQ(state.PendingAction, paSyncNow);
+    core.ComPort1RxChar(port, 9);
+    core.Timer1Timer();
+    ASSERT_EQ(clock.Sets.size(), 1u);
+    EXPECT_EQ(clock.Sets[0].Hour * 10000 + clock.Sets[0].Minute * 100 + clock.Sets[0].Second, 123457);
+}
+
 TEST_F(TickTest, DateLineIsRewrittenAtOneSecondPastMidnightOnly) {
     clock.Current = {2024, 3, 16, 0, 0, 0, 500, 6};
     struct Case {

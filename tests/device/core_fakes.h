@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/startup.h"
@@ -65,16 +66,23 @@ class CoreTest : public ::testing::Test {
     }
     void SetClock(int hh, int mm, int ss) { state.ClockHH = hh, state.ClockMM = mm, state.ClockSS = ss; }
     void Send(const Bytes& b) { pty.Write(b.data(), b.size()); }
+    // Sends and waits until the bytes wait in the port's queue: a pty hands them over a moment later.
+    void SendQueued(const Bytes& b) {
+        const int want = port.InputCount() + static_cast<int>(b.size());
+        Send(b);
+        for (int i = 0; i < 1000 && port.InputCount() < want; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 
     TPtyPair pty;
     TComPort port;
     TSharedState state;
     TFakeMainView view;
-    TFakeTimer timer;
+    TFakeTimer timer, linkTimer;
     TFakeClock clock;
     std::vector<std::string> recorded;  // "Last Syncro" values written to the settings file
     bool failRecord = false;
-    TProgramCore core{{state, view, port, timer, clock, [this](const std::string& s) {
+    TProgramCore core{{state, view, port, timer, linkTimer, clock, [this](const std::string& s) {
                            if (failRecord) throw std::runtime_error("Unable to write to /x/Settings.INI");
                            recorded.push_back(s);
                        }}};

@@ -57,6 +57,18 @@ TEST_F(MessagesTest, TimeFrameSetsClockArmsTickAndMode) {
     }
 }
 
+TEST_F(MessagesTest, OnlyTheNewestTimeFrameOfABacklogIsApplied) {
+    const test::Bytes frame{0x00, 0x00, 0x09, 0x00, 0x78, 0x56, 0x34, 0x12, 0x62};  // 12:34:56.78
+    SendQueued(frame);
+    SendQueued(frame);
+    handler.ComPort1RxChar(port, 18);
+    EXPECT_EQ(state.ClockHH, 10) << "a frame with a newer one behind it is a second old";
+    EXPECT_FALSE(timer.On);
+    handler.ComPort1RxChar(port, 9);
+    EXPECT_EQ(state.ClockHH, 12);
+    EXPECT_TRUE(timer.On);
+}
+
 TEST_F(MessagesTest, TrayFollowsOnlyChangesOfSynchronisation) {
     for (int i = 0; i < 10; ++i)
         handler.ApplyFrame(TimeFrame(0, i, 0, 0x12), rx);

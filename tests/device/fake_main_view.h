@@ -24,6 +24,8 @@ class TFakeMainView : public TMainView {
     bool NewSSReadOnly = false;
     int CorrectFocusRequests = 0;
     int ModeApplications = 0;
+    int LinkLostShown = 0;  // ShowLinkLost calls
+    bool LinkLost = false;  // shown now: until the next UpdateTray
     std::vector<std::string> InputErrors;
     std::vector<std::string> Questions;
     std::deque<bool> Answers;                         // scripted Confirm answers; No when empty
@@ -38,7 +40,14 @@ class TFakeMainView : public TMainView {
         ModeCalls.push_back(synchronised);
         ZoneMinutesEnabled = synchronised;
     }
-    void UpdateTray(bool synchronised) override { TrayCalls.push_back(synchronised); }
+    void UpdateTray(bool synchronised) override {
+        TrayCalls.push_back(synchronised);
+        LinkLost = false;
+    }
+    void ShowLinkLost() override {
+        ++LinkLostShown;
+        LinkLost = true;
+    }
     void SetZoneHoursText(const std::string& t) override { ZoneHours = t; }
     void SetZoneMinutesText(const std::string& t) override { ZoneMinutes = t; }
     void SetZoneMinutesEnabled(bool on) override { ZoneMinutesEnabled = on; }

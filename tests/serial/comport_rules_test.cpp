@@ -149,6 +149,9 @@ TEST(ComPortSetters, WhichGroupReachesAnOpenPort) {
         {"port path is taken as given",
          [](auto& p) { p.SetPort("/dev/pts/9"); },
          {"purge", "close", "open /dev/pts/9", "queues", "line", "timeouts"}},
+        {"a relative path lives under /dev, not in the current directory",
+         [](auto& p) { p.SetPort("pts/1"); },
+         {"purge", "close", "open /dev/pts/1", "queues", "line", "timeouts"}},
     };
     for (const auto& c : cases) {
         TRulesFixture f;

@@ -148,6 +148,26 @@ TEST(ComThreadDelivery, EventThreadIsReleasedWhenTheReportIsTaken) {
     EXPECT_TRUE(secondPostedDuringHandler);
 }
 
+TEST(ComThreadDelivery, BytesLeftBehindAreDeliveredAgainUntilTheQueueIsEmpty) {
+    // One arrival, one report: a handler that takes a few bytes per call must still get them all.
+    TDeliveryFixture f;
+    std::string got;
+    f.port.OnRxChar = [&](TCustomComPort& p, int) { got += Drain(p, 3); };
+    f.pty.Write("0123456789");
+    EXPECT_TRUE(f.ui.loop.RunUntil([&] { return got.size() == 10; }, 2s)) << got;
+    EXPECT_EQ(got, "0123456789");
+}
+
+TEST(ComThreadClose, AReportTakenDuringCloseIsHandledWithItsBytes) {
+    TDeliveryFixture f;
+    std::vector<int> counts;
+    f.port.OnRxChar = [&](TCustomComPort&, int count) { counts.push_back(count); };
+    f.pty.Write("abc");
+    std::this_thread::sleep_for(50ms);  // reported, but the UI thread is busy and takes it only in Close
+    f.port.Close();
+    EXPECT_EQ(counts, std::vector<int>{3});
+}
+
 TEST(ComThreadDelivery, RxEventTimeIsWhenTheBytesWereSeen) {
     TDeliveryFixture f;
     TMonoTime seen{};

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <fstream>
 
 #include "app/inifile.h"
@@ -24,6 +25,7 @@ using test::TFixedDir;
 
 const QString kNoSync = QString::fromUtf8("Синхронизации от спутников нет.");
 const QString kSync = QString::fromUtf8("Синхронизация от спутников есть.");
+const QString kNoLink = QString::fromUtf8("Нет связи с прибором.");
 
 }  // namespace
 
@@ -233,6 +235,16 @@ class MainWindowTest : public QObject {
         QVERIFY(form->lbHH->text() == "13" && form->lbMM->text() == "45");
         QCOMPARE(form->StatusPanel0->text(), QString::fromUtf8(" Пт: 15.03.2024"));
 
+        // A silent device: the window and the tray say so, without a box, until frames come again.
+        sim.Command("pause 4.5");
+        QTRY_COMPARE_WITH_TIMEOUT(form->lbSputnik->text(), kNoLink, 5000);
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Нет связи с прибором."));
+        QVERIFY(!form->imLinkNo->isHidden() && form->imSputYes->isHidden() && form->imSputNo->isHidden());
+        QVERIFY2(form->btCorrect->isEnabled(), "the mode stays");
+        QTRY_COMPARE_WITH_TIMEOUT(form->lbSputnik->text(), kSync, 3000);
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Синхронизация от спутников есть"));
+        QVERIFY(form->imLinkNo->isHidden() && !form->imSputYes->isHidden());
+
         // Close: port closed, then port, baud rate and the winter/summer choice written.
         form->close();
         QCOMPARE(closed.count(), 1);
@@ -274,6 +286,42 @@ class MainWindowTest : public QObject {
         form->Tray.mnTrayExit->trigger();
         QCOMPARE(closed.count(), 1);
         QCOMPARE(Setting("ComPortSettings", "BaudRate"), std::string("9600"));  // unknown name opened at 9600
+    }
+
+    void endOfSessionRunsTheCloseStepsOnce() {
+        // What a log-out sends, and the session manager's own end: the same steps as the close button.
+        const struct {
+            const char* name;
+            std::function<void()> end;
+        } cases[] = {
+            {"SIGTERM", [] { raise(SIGTERM); }},
+            {"SIGINT", [] { raise(SIGINT); }},
+            {"SIGHUP", [] { raise(SIGHUP); }},
+            {"quit", [] { QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection); }},
+        };
+        struct sigaction before {};
+        sigaction(SIGTERM, nullptr, &before);
+        for (const auto& c : cases) {
+            TPtyPair pty;
+            WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\nBaudRate=19200\n");
+            auto form = Start();
+            QSignalSpy closed(form.get(), &TForm1::Closed);
+            form->WatchEndOfSession(*qApp);
+            WriteSettings("");
+            c.end();
+            QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 2000);
+            QVERIFY2(!form->ComPort1.Connected() && !form->Tray.Added(), c.name);
+            QCOMPARE(Setting("ComPortSettings", "ComPort"), pty.SlavePath());
+            QCOMPARE(Setting("ComPortSettings", "BaudRate"), std::string("19200"));
+            WriteSettings("");
+            form->close();  // a second request finds the steps done
+            QCOMPARE(Setting("ComPortSettings", "ComPort"), std::string("<none>"));
+            form.reset();
+            struct sigaction now {};
+            sigaction(SIGTERM, nullptr, &now);
+            QVERIFY2(now.sa_handler == before.sa_handler, "the window's end leaves signals as they were");
+        }
+        QVERIFY(boxes.empty());
     }
 };
 

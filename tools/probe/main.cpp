@@ -75,7 +75,8 @@ int Probe(const std::string& portName, int seconds) {
     TPreciseTimer precise;
     TArmRecorder timer(precise);
     TComPort port;
-    TProgramCore core({state, view, port, timer, clock, nullptr});
+    TPreciseTimer linkTimer(false);  // never started: the probe only watches ticks
+    TProgramCore core({state, view, port, timer, linkTimer, clock, nullptr});
     std::vector<std::string> shown;
     precise.OnTimer = [&] {
         state.PendingAction = paSyncNow;

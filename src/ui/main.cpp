@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     TProcessCurrentDirectory dir;
     TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    form1.WatchEndOfSession(app);
     form1.CreateDialogs();
     form1.show();
     form1.activateWindow();  // the first activation hides the program to the tray
