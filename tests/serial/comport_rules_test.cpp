@@ -151,7 +151,7 @@ TEST(ComPortSetters, WhichGroupReachesAnOpenPort) {
          {"purge", "close", "open /dev/pts/9", "queues", "line", "timeouts"}},
         {"a relative path lives under /dev, not in the current directory",
          [](auto& p) { p.SetPort("pts/1"); },
-         {"purge", "close", "open /dev/pts/1", "queues", "line", "timeouts"}},
+         {"purge", "close", "open " + PlatformDevicePath("pts/1"), "queues", "line", "timeouts"}},
     };
     for (const auto& c : cases) {
         TRulesFixture f;
