@@ -6,6 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
+. "$root/scripts/without_clock.sh"  # the program runs as in the demo: it must not set the clock
 app=$build/src/ui/tamberline
 sim=$build/tools/sim/tamberline-sim
 work=$(mktemp -d)
@@ -40,7 +41,7 @@ printf '[ComPortSettings]\nComPort=%s\nBaudRate=38400\n' "$pty" >"$work/Settings
 starts=()
 for run in $(seq 10); do
   t0=${EPOCHREALTIME/./}
-  (cd "$work" && TAMBERLINE_STARTUP_PROBE=1 exec "$app" 2>"$work/probe.$run") &
+  (cd "$work" && TAMBERLINE_STARTUP_PROBE=1 tamberline_exec_without_clock "$app" 2>"$work/probe.$run") &
   pid=$!
   for _ in $(seq 300); do grep -q hidden-to-tray "$work/probe.$run" 2>/dev/null && break; sleep 0.01; done
   t1=$(awk '/hidden-to-tray/ {print $3}' "$work/probe.$run")
@@ -54,7 +55,7 @@ echo "start to tray (ms, $n runs): p50 $(echo "$sorted" | sed -n "$(((n + 1) / 2
   "p99/max $(echo "$sorted" | tail -1)"
 
 # Steady state: frames arrive every second, the tick runs every second.
-(cd "$work" && exec "$app" 2>/dev/null) &
+(cd "$work" && tamberline_exec_without_clock "$app" 2>/dev/null) &
 pid=$!
 pids+=("$pid")
 sleep 5

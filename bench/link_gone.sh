@@ -7,6 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-10}
+. "$root/scripts/without_clock.sh"
 app=$build/src/ui/tamberline
 sim=$build/tools/sim/tamberline-sim
 work=$(mktemp -d)
@@ -35,7 +36,7 @@ start_sim() {
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 }
 start_app() {
-  (cd "$work" && exec setpriv --bounding-set -sys_time -- "$app" 2>/dev/null) &
+  (cd "$work" && tamberline_exec_without_clock "$app" 2>/dev/null) &
   app_pid=$!
   pids+=("$app_pid")
 }

@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/deps.sh
+. scripts/without_clock.sh
 tamberline_install_deps
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
@@ -39,4 +40,5 @@ echo "Simulated clock device on $pty"
 mkdir -p demo
 printf '[ComPortSettings]\nComPort=%s\nBaudRate=38400\n' "$pty" >demo/Settings.INI
 echo "Tamberline starts in the tray: double-click its icon (or right-click, \"Открыть программу\")."
-(cd demo && "$root/build/src/ui/tamberline")
+# The simulator's time (try --tod) must never reach this machine's clock.
+(cd demo && tamberline_exec_without_clock "$root/build/src/ui/tamberline")

@@ -1,17 +1,26 @@
-# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need.
+# Sourced by the scripts: installs the Debian 12 packages the build, tests and demo need, and any
+# named as arguments (tamberline_install_deps [PACKAGE...]).
 tamberline_install_deps() {
-  tamberline_install cmake g++ make libgtest-dev libgmock-dev qt6-base-dev xvfb trayer imagemagick xdotool
+  # qt6-svg-dev: the build renders the scalable icon. The text-fit test runs in each face a fresh
+  # machine may offer.
+  local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev xvfb trayer imagemagick xdotool"
+  pkgs="$pkgs fonts-dejavu-core fonts-liberation"
+  tamberline_install_missing $pkgs "$@"
 }
 
 # The Windows stage: the MinGW-w64 cross compilers, wine, and GoogleTest's sources to build with them.
 tamberline_install_windows_deps() {
-  tamberline_install g++-mingw-w64-x86-64-posix wine64 googletest
+  tamberline_install_missing g++-mingw-w64-x86-64-posix wine64 googletest
 }
 
-tamberline_install() {
-  local pkgs="$*"
+# The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.
+tamberline_install_fuzz_deps() {
+  tamberline_install_missing clang libclang-rt-14-dev
+}
+
+tamberline_install_missing() {
   local missing=""
-  for p in $pkgs; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
   done
   [ -z "$missing" ] && return 0

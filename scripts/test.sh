@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite twice: a normal build, then under
-# AddressSanitizer + UndefinedBehaviorSanitizer. Installs what it needs (Debian 12).
+# Builds and runs the whole test suite twice: a normal build (then its Debian package is built
+# and checked), then under AddressSanitizer + UndefinedBehaviorSanitizer. Installs what it needs
+# (Debian 12).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-tamberline_install_deps
+# The package check: dpkg-dev and file make cpack's dependency list.
+tamberline_install_deps dpkg-dev file lintian desktop-file-utils
 
 jobs=$(nproc)
 run_suite() {
@@ -16,6 +18,8 @@ run_suite() {
 
 echo "== normal build =="
 run_suite build
+bash scripts/test_package.sh build
+bash scripts/fuzz.sh --smoke  # both fuzzers for a short run; says so and skips where clang++ cannot build them
 echo "== ASan + UBSan build =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0

@@ -2,12 +2,13 @@
 // '#' are comments. The first matching section and key win, as with the Windows profile functions.
 #include "app/inifile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "app/inifile_store.h"
 
@@ -25,8 +26,9 @@ enum class TKind { Other, Section, Key };
 
 struct TParsed {
     TKind Kind = TKind::Other;
-    std::string Name;
+    std::string_view Name;                // points into the text
     size_t ValueBegin = 0, ValueEnd = 0;  // offsets in the whole text, trimmed
+    size_t AfterEquals = 0;
 };
 
 bool IsBlank(char c) {
@@ -37,7 +39,7 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (Lower(a[i]) != Lower(b[i])) return false;
@@ -52,20 +54,13 @@ std::pair<size_t, size_t> Trim(const std::string& s, size_t b, size_t e) {
     return {b, e};
 }
 
-std::vector<TLine> SplitLines(const std::string& t) {
-    std::vector<TLine> lines;
-    size_t pos = 0;
-    while (pos < t.size()) {
-        size_t nl = t.find('\n', pos);
-        if (nl == std::string::npos) {
-            lines.push_back({pos, t.size(), t.size()});
-            break;
-        }
-        size_t end = (nl > pos && t[nl - 1] == '\r') ? nl - 1 : nl;
-        lines.push_back({pos, end, nl + 1});
-        pos = nl + 1;
-    }
-    return lines;
+// The line starting at `pos` (< t.size()). Lines are taken one at a time, never all at once: a
+// large file then costs one pass and no memory beyond the text itself.
+TLine LineAt(const std::string& t, size_t pos) {
+    const size_t nl = t.find('\n', pos);
+    if (nl == std::string::npos) return {pos, t.size(), t.size()};
+    const size_t end = (nl > pos && t[nl - 1] == '\r') ? nl - 1 : nl;
+    return {pos, end, nl + 1};
 }
 
 TParsed Parse(const std::string& t, const TLine& line) {
@@ -75,50 +70,60 @@ TParsed Parse(const std::string& t, const TLine& line) {
     if (b == 0 && t.compare(0, 3, "\xEF\xBB\xBF") == 0) b = 3;
     auto [s, e] = Trim(t, b, line.End);
     if (s == e || t[s] == ';' || t[s] == '#') return p;
+    // Searches stay inside the line: a file of lines without '=' or ']' must not cost its size per line.
+    const std::string_view content(t.data() + s, e - s);
     if (t[s] == '[') {
-        size_t close = t.find(']', s);
-        if (close == std::string::npos || close > e) return p;
-        auto [ns, ne] = Trim(t, s + 1, close);
+        const size_t close = content.find(']');
+        if (close == std::string_view::npos) return p;
+        auto [ns, ne] = Trim(t, s + 1, s + close);
         p.Kind = TKind::Section;
-        p.Name = t.substr(ns, ne - ns);
+        p.Name = std::string_view(t.data() + ns, ne - ns);
         return p;
     }
-    size_t eq = t.find('=', s);
-    if (eq == std::string::npos || eq >= e) return p;
+    const size_t found = content.find('=');
+    if (found == std::string_view::npos) return p;
+    const size_t eq = s + found;
     auto [ks, ke] = Trim(t, s, eq);
-    auto [vs, ve] = Trim(t, eq + 1, e);
+    // An empty value begins after all the blanks that follow '=', even those that end the line: a
+    // new value written there then keeps them, the same as before a value that was not empty.
+    size_t vs = eq + 1;
+    while (vs < line.End && IsBlank(t[vs]))
+        ++vs;
     p.Kind = TKind::Key;
-    p.Name = t.substr(ks, ke - ks);
+    p.Name = std::string_view(t.data() + ks, ke - ks);
     p.ValueBegin = vs;
-    p.ValueEnd = ve;
+    p.AfterEquals = eq + 1;
+    p.ValueEnd = std::max(vs, e);
     return p;
 }
 
-// Where a section's lines are: header index, and the index one past its last key line.
+// Where the first section of that name is: its header, its last key line (the header when it has
+// none; a new key goes after it) and the first line of the key.
 struct TSectionSpan {
-    std::optional<size_t> Header;
-    size_t AfterLastKey = 0;
-    std::optional<size_t> KeyLine;
+    bool HasHeader = false;
+    TLine LastLine{};
+    std::optional<TLine> KeyLine;
     TParsed Key;
 };
 
-TSectionSpan Locate(const std::string& t, const std::vector<TLine>& lines, const std::string& section,
-                    const std::string& key) {
+TSectionSpan Locate(const std::string& t, const std::string& section, const std::string& key) {
     TSectionSpan span;
     bool inside = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        TParsed p = Parse(t, lines[i]);
+    for (size_t pos = 0; pos < t.size();) {
+        const TLine line = LineAt(t, pos);
+        pos = line.Next;
+        const TParsed p = Parse(t, line);
         if (p.Kind == TKind::Section) {
             if (inside) break;  // only the first section of that name counts
             inside = SameName(p.Name, section);
             if (inside) {
-                span.Header = i;
-                span.AfterLastKey = i + 1;
+                span.HasHeader = true;
+                span.LastLine = line;
             }
         } else if (inside && p.Kind == TKind::Key) {
-            span.AfterLastKey = i + 1;
+            span.LastLine = line;
             if (!span.KeyLine && SameName(p.Name, key)) {
-                span.KeyLine = i;
+                span.KeyLine = line;
                 span.Key = p;
             }
         }
@@ -126,10 +131,10 @@ TSectionSpan Locate(const std::string& t, const std::vector<TLine>& lines, const
     return span;
 }
 
-std::string LineEnding(const std::string& t, const std::vector<TLine>& lines) {
-    for (const auto& l : lines)
-        if (l.Next > l.End) return t.substr(l.End, l.Next - l.End);
-    return "\n";
+// New lines follow the file's own convention: that of its first line ending.
+std::string LineEnding(const std::string& t) {
+    const size_t nl = t.find('\n');
+    return (nl != std::string::npos && nl > 0 && t[nl - 1] == '\r') ? "\r\n" : "\n";
 }
 
 // A cut inside a multi-byte UTF-8 character would leave a broken character at the end.
@@ -145,8 +150,7 @@ std::string CutValue(std::string v) {
 }  // namespace
 
 bool FindValue(const std::string& text, const std::string& section, const std::string& key, std::string& value) {
-    auto lines = SplitLines(text);
-    TSectionSpan span = Locate(text, lines, section, key);
+    const TSectionSpan span = Locate(text, section, key);
     if (!span.KeyLine) return false;
     size_t b = span.Key.ValueBegin, e = span.Key.ValueEnd;
     if (e - b >= 2 && (text[b] == '"' || text[b] == '\'') && text[e - 1] == text[b]) ++b, --e;
@@ -156,23 +160,32 @@ bool FindValue(const std::string& text, const std::string& section, const std::s
 
 std::string SetValue(const std::string& text, const std::string& section, const std::string& key,
                      const std::string& value) {
-    auto lines = SplitLines(text);
-    std::string eol = LineEnding(text, lines);
-    TSectionSpan span = Locate(text, lines, section, key);
+    const std::string eol = LineEnding(text);
+    const TSectionSpan span = Locate(text, section, key);
     if (span.KeyLine) {
-        const TLine& l = lines[*span.KeyLine];
-        return text.substr(0, span.Key.ValueBegin) + value + text.substr(l.End);
+        // The blanks before the old value stay, unless the new value brings its own: kept as well, they
+        // would add up with every write of it.
+        const size_t from = !value.empty() && IsBlank(value.front()) ? span.Key.AfterEquals : span.Key.ValueBegin;
+        return text.substr(0, from) + value + text.substr(span.KeyLine->End);
     }
     std::string entry = key + "=" + value + eol;
-    if (!span.Header) {
+    if (!span.HasHeader) {
         std::string out = text;
         if (!out.empty() && out.back() != '\n') out += eol;
         return out + "[" + section + "]" + eol + entry;
     }
-    const TLine& last = lines[span.AfterLastKey - 1];
+    const TLine& last = span.LastLine;
     std::string before = text.substr(0, last.Next);
     if (last.Next == last.End) before += eol;  // the last line had no line ending
     return before + entry + text.substr(last.Next);
+}
+
+std::string TempNameFor(const std::string& fileName) {
+    constexpr size_t kKeptBytes = 200;
+    size_t n = std::min(fileName.size(), kKeptBytes);
+    while (n > 0 && n < fileName.size() && (static_cast<unsigned char>(fileName[n]) & 0xC0) == 0x80)
+        --n;  // never half a UTF-8 character
+    return "." + fileName.substr(0, n) + ".tmp";
 }
 
 bool ParseInteger(const std::string& text, int32_t& out) {
@@ -196,19 +209,18 @@ bool ParseInteger(const std::string& text, int32_t& out) {
     return true;
 }
 
-}  // namespace ini
-
 namespace {
 
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of("\r\n") != std::string::npos;
 }
 
+}  // namespace
+
 // A name that could not be found again, or that would change the file's structure, is refused.
 const char* BadNameReason(const std::string& section, const std::string& key, const std::string& value) {
-    auto blankEdge = [](const std::string& s) {
-        return s.empty() || s.front() == ' ' || s.front() == '\t' || s.back() == ' ' || s.back() == '\t';
-    };
+    // The same blanks as reading trims: a name ending in one would never be found again.
+    auto blankEdge = [](const std::string& s) { return s.empty() || IsBlank(s.front()) || IsBlank(s.back()); };
     if (blankEdge(section) || HasLineBreak(section) || section.find(']') != std::string::npos)
         return "bad section name";
     if (blankEdge(key) || HasLineBreak(key) || key.find('=') != std::string::npos || key[0] == '[' || key[0] == ';' ||
@@ -218,7 +230,7 @@ const char* BadNameReason(const std::string& section, const std::string& key, co
     return nullptr;
 }
 
-}  // namespace
+}  // namespace ini
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {}
 
@@ -235,7 +247,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     std::string failure = "Unable to write to " + path_;
-    if (const char* reason = BadNameReason(section, key, value)) throw EIniFileError(failure + ": " + reason);
+    if (const char* reason = ini::BadNameReason(section, key, value)) throw EIniFileError(failure + ": " + reason);
     std::string text;
     // An unreadable file cannot be rewritten without losing what it holds.
     if (ini::LoadFile(path_, text) == ini::TLoadResult::Failed) throw EIniFileError(failure);

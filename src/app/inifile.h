@@ -43,6 +43,9 @@ bool FindValue(const std::string& text, const std::string& section, const std::s
 std::string SetValue(const std::string& text, const std::string& section, const std::string& key,
                      const std::string& value);
 bool ParseInteger(const std::string& text, int32_t& out);
+// Why a write of these would be refused (it could not be read back, or would change the file's
+// structure); null when it may be written.
+const char* BadNameReason(const std::string& section, const std::string& key, const std::string& value);
 }  // namespace ini
 
 }  // namespace tamberline

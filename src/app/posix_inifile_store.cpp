@@ -1,10 +1,10 @@
 // Paths are opened one directory at a time (openat), so a directory of any depth and length works,
 // beyond the system's limit for a whole path (PATH_MAX, 4096 bytes).
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 
@@ -94,13 +94,60 @@ bool WriteAll(int fd, const std::string& s) {
     return true;
 }
 
-// Unique within the directory: process id and a counter; O_EXCL guards against anything left over.
-TFd CreateTemp(int dir, const std::string& base, std::string& name) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = "." + base.substr(0, 200) + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
-        TFd fd(openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.Ok() || errno != EEXIST) return fd;
+// How long another writer may keep the temporary file before this write gives up, ms. A write of
+// the settings file takes a few ms; only a writer that hangs (stopped, disk stalled) holds it longer.
+constexpr int kTempLockWaitMs = 2000;
+constexpr int kTempLockPollMs = 5;
+constexpr int kTempAttempts = 8;
+
+bool LockWithin(int fd) {
+    for (int waited = 0;; waited += kTempLockPollMs) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (waited >= kTempLockWaitMs) return false;
+        usleep(kTempLockPollMs * 1000);
+    }
+}
+
+// Whether `name` in `dir` still is the file open as `fd`.
+bool StillNamed(int dir, const std::string& name, int fd) {
+    struct stat a {};
+    struct stat b {};
+    return fstat(fd, &a) == 0 && fstatat(dir, name.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+bool Unlink(int dir, const std::string& name) {
+    return unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+// Something already has the temporary name: either another writer's file, locked by it until its
+// rename, or what a writer that died (killed, power lost) left behind. Only the latter is removed.
+// false when it cannot be removed (not ours, a directory, or its writer hangs).
+bool RemoveLeftover(int dir, const std::string& name) {
+    TFd fd(openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Ok()) {
+        if (errno == ENOENT) return true;              // its writer renamed it meanwhile
+        if (errno == ELOOP) return Unlink(dir, name);  // a symbolic link: no writer of ours makes one
+        return false;
+    }
+    if (!LockWithin(fd.Get())) return false;
+    // Renamed into place (or removed and made anew) before the lock came: that one is not ours to remove.
+    if (!StillNamed(dir, name, fd.Get())) return true;
+    return Unlink(dir, name);
+}
+
+// A new, empty temporary file at the fixed name, locked: the lock marks it as being written for as
+// long as this process holds it open, and the kernel drops it when the process dies.
+TFd CreateTemp(int dir, const std::string& name) {
+    for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+        TFd fd(openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd.Ok()) {
+            if (errno != EEXIST || !RemoveLeftover(dir, name)) return TFd();
+            continue;
+        }
+        // Between the creation and the lock another writer may have taken it for a leftover.
+        if (LockWithin(fd.Get()) && StillNamed(dir, name, fd.Get())) return fd;
     }
     return TFd();
 }
@@ -114,7 +161,9 @@ TLoadResult LoadFile(const std::string& path, std::string& content) {
     TFd fd(openat(dir.Get(), base.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Ok()) return errno == ENOENT ? TLoadResult::Missing : TLoadResult::Failed;
     content.clear();
-    char buf[8192];
+    struct stat st {};
+    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
     for (;;) {
         ssize_t n = read(fd.Get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
@@ -136,8 +185,8 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
         if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || faccessat(dir.Get(), base.c_str(), W_OK, 0) != 0)
             return false;
     }
-    std::string tmp;
-    TFd fd = CreateTemp(dir.Get(), base, tmp);
+    const std::string tmp = TempNameFor(base);
+    TFd fd = CreateTemp(dir.Get(), tmp);
     if (!fd.Ok()) return false;
     bool ok = WriteAll(fd.Get(), content);
     if (ok && exists) {
@@ -146,13 +195,15 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
             // Only the owner or root may give a file away; the writer then owns the new file, as with an edit.
         }
     }
+    // The data must be on the disk before the name moves. The file stays open, and so locked, until the
+    // rename is done: a closed temporary file would look like a leftover to another writer.
     ok = ok && fsync(fd.Get()) == 0;
-    ok = fd.Close() && ok;  // a failed close can mean the data never reached the disk
     if (ok) ok = renameat(dir.Get(), tmp.c_str(), dir.Get(), base.c_str()) == 0;
     if (!ok) {
         unlinkat(dir.Get(), tmp.c_str(), 0);
         return false;
     }
+    fd.Close();        // after a successful fsync a close has nothing left to lose
     fsync(dir.Get());  // the rename itself reaches the disk; a failure here loses nothing already written
     return true;
 }

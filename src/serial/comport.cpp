@@ -17,6 +17,10 @@ constexpr TComEvent kDeliveryOrder[] = {evError, evRxChar, evTxEmpty, evBreak, e
 
 }  // namespace
 
+std::string ComDevicePath(const std::string& name) {
+    return DevicePath(name);
+}
+
 TCustomComPort::TCustomComPort() : TCustomComPort(nullptr) {}
 
 TCustomComPort::TCustomComPort(std::unique_ptr<TComBackend> backend)

@@ -51,6 +51,10 @@ constexpr TComEvents AllComEvents = 0x3FF;
 std::string BaudRateName(TBaudRate rate);
 TBaudRate BaudRateFromName(const std::string& name);  // no match gives br9600
 
+// The device that a port name opens. Two names are the same port when these agree, whatever
+// their spelling ("ttyS0" and "/dev/ttyS0").
+std::string ComDevicePath(const std::string& name);
+
 // Monotonic instant (CLOCK_MONOTONIC on Linux) used for receive-event time stamps.
 using TMonoTime = std::chrono::steady_clock::time_point;
 

@@ -109,8 +109,10 @@ std::string TComSelect::Text() const {
 int TComSelect::FindItem(const std::string& text) const {
     for (size_t i = 0; i < ItemList.size(); ++i)
         if (SameIgnoringCase(ItemList[i], text)) return static_cast<int>(i);
-    // The port opens a bare name under /dev/, so "ttyS0" and the listed "/dev/ttyS0" are one device.
-    if (Property == cpPort && !text.empty() && text.find('/') == std::string::npos) return FindItem("/dev/" + text);
+    // "ttyS0" on the port and the listed "/dev/ttyS0" are one device.
+    if (Property == cpPort && !text.empty())
+        for (size_t i = 0; i < ItemList.size(); ++i)
+            if (ComDevicePath(ItemList[i]) == ComDevicePath(text)) return static_cast<int>(i);
     return -1;
 }
 
@@ -194,7 +196,8 @@ void TComSelect::ApplySelection() {
     if (!Port || Property == cpNone || !Remembered[Property]) return;
     switch (Property) {
         case cpPort:
-            Port->SetPort(PortName);
+            // Another spelling of the open device would reopen it under the new name for nothing.
+            if (ComDevicePath(PortName) != ComDevicePath(Port->Port())) Port->SetPort(PortName);
             break;
         case cpBaudRate:
             Port->SetBaudRate(Rate);

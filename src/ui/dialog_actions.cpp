@@ -3,12 +3,14 @@
 #include <QDialog>
 #include <QFont>
 #include <QScreen>
+#include <algorithm>
 
 #include "device/zone_editor.h"
 #include "serial/comport.h"
 #include "ui/dlg_comset.h"
 #include "ui/dlg_correct.h"
 #include "ui/dlg_syncro.h"
+#include "ui/text_room.h"
 
 namespace tamberline {
 
@@ -39,20 +41,23 @@ void mnSetSyncroPeriodClick(TDlgSelectSyncroTime& dlg, const std::function<void(
     if (dlg.exec() == QDialog::Accepted) writePeriod(dlg.SyncroHours());
 }
 
-void SetupDialogFrame(QDialog& dlg, const char* caption, int clientWidth, int clientHeight) {
+void SetupDialogFrame(QDialog& dlg, const char* caption) {
     dlg.setWindowTitle(QString::fromUtf8(caption));
     dlg.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    dlg.setFixedSize(clientWidth, clientHeight);
-    // The small Windows dialog face where present, otherwise a face of the same widths, so that
-    // the texts fit the fixed layouts.
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    dlg.setFont(font);
+    dlg.setFont(SmallUiFont());
     dlg.setModal(true);
+}
+
+void FitDialog(QDialog& dlg, int layoutWidth, int layoutHeight) {
+    constexpr int kMargin = 8;  // px, the least room between a control and the dialog's edge
+    int right = 0, bottom = 0;
+    for (const QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow()) continue;
+        right = std::max(right, w->x() + w->width());
+        bottom = std::max(bottom, w->y() + w->height());
+    }
+    dlg.setFixedSize(std::max(layoutWidth, right + kMargin), std::max(layoutHeight, bottom + kMargin));
 }
 
 void CentreOnScreen(QWidget& w) {

@@ -25,8 +25,10 @@ void ApplyComSettings(TDlgComSet& dlg, TCustomComPort& port);  // the OK part of
 void mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone);
 void mnSetSyncroPeriodClick(TDlgSelectSyncroTime& dlg, const std::function<void(uint8_t)>& writePeriod);
 
-// Fixed size, no minimise/maximise, the small dialog font.
-void SetupDialogFrame(QDialog& dlg, const char* caption, int clientWidth, int clientHeight);
+// No minimise/maximise, the small dialog font; the children made after it inherit the font.
+void SetupDialogFrame(QDialog& dlg, const char* caption);
+// Fixes the dialog's size: the layout's, or larger where the controls grew for their texts.
+void FitDialog(QDialog& dlg, int layoutWidth, int layoutHeight);
 void CentreOnScreen(QWidget& w);
 
 }  // namespace tamberline

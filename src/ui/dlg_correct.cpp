@@ -8,11 +8,12 @@
 #include "device/time_editor.h"
 #include "ui/dialog_actions.h"
 #include "ui/spinbutton.h"
+#include "ui/text_room.h"
 
 namespace tamberline {
 
 TDlgCorrect::TDlgCorrect(QWidget* parent) : QDialog(parent) {
-    SetupDialogFrame(*this, "Корректировка", 186, 128);
+    SetupDialogFrame(*this, "Корректировка");
 
     Label1 = new QLabel(QStringLiteral("Корректировка погрешности"), this);
     Label1->move(16, 8);
@@ -28,14 +29,15 @@ TDlgCorrect::TDlgCorrect(QWidget* parent) : QDialog(parent) {
     chbEnable->setGeometry(16, 66, 41, 17);
     edSec = new QLineEdit(this);
     edSec->setReadOnly(true);
-    edSec->setGeometry(69, 64, 25, 21);
+    edSec->setGeometry(69, 64, EditWidth(edSec, 25, {"+30", "-29"}), 21);
     sbSec = new TSpinButton(this);
-    sbSec->setGeometry(95, 65, 20, 20);
+    sbSec->setGeometry(edSec->x() + edSec->width() + 1, 65, 20, 20);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setGeometry(12, 94, 75, 25);
     OKBtn->setDefault(true);
+    OKBtn->setGeometry(12, 94, PushButtonWidth(OKBtn, 75), 25);
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setGeometry(100, 94, 75, 25);
+    CancelBtn->setGeometry(100 + OKBtn->width() - 75, 94, PushButtonWidth(CancelBtn, 75), 25);
+    FitDialog(*this, 186, 128);
 
     connect(sbSec, &TSpinButton::upClick, this, &TDlgCorrect::sbSecUpClick);
     connect(sbSec, &TSpinButton::downClick, this, &TDlgCorrect::sbSecDownClick);

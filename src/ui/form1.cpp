@@ -7,14 +7,14 @@
 #include "app/inifile.h"
 #include "app/startup.h"
 #include "ui/pictures.h"
+#include "ui/text_room.h"
 
 namespace tamberline {
 
 namespace {
 
-// Client area of the window, px; the menu bar comes on top of it.
-constexpr int kClientWidth = 459, kClientHeight = 314, kStatusHeight = 19;
-constexpr int kEditHeight = 21, kButtonHeight = 23;
+// Heights of the layout, px.
+constexpr int kStatusHeight = 19, kEditHeight = 21, kButtonHeight = 23;
 
 QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y) {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
@@ -65,11 +65,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     setWindowTitle(QString::fromUtf8("Настройка времени"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    QFont regular = font();
-    // The layout was drawn for a narrow 11 px sans; take the closest face this system has.
-    regular.setFamilies({"MS Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans", "DejaVu Sans"});
-    regular.setPixelSize(11);
-    regular.setBold(false);  // stated, not inherited, so the bold group captions do not reach the contents
+    const QFont regular = SmallUiFont();
     setFont(regular);
 
     auto* client = new QWidget(this);
@@ -79,11 +75,10 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     BuildTimeSetGroup(client);
     for (QGroupBox* g : {gbDevice, grbHours, gbTimeSet})
         RegularChildren(g, regular);
-    PlaceDeviceState();
     BuildStatusBar();
     BuildMenus();
     SetTabOrder();
-    setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    FitToFont();
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     TCoreDeps deps{State, *this, ComPort1, Timer1, LinkTimer, Clock, [this](const std::string& stamp) {
@@ -111,32 +106,6 @@ void TForm1::BuildDeviceGroup(QWidget* client) {
     lbSputnik = MakeLabel(gbDevice, kSputnikNoSync, 258, 30);
 }
 
-// After the group's contents got the regular font: the clock's own big blue digits, and room
-// for the longer of the two state texts within the group.
-void TForm1::PlaceDeviceState() {
-    QFont digits = font();
-    digits.setPixelSize(32);
-    digits.setBold(true);
-    QPalette blue = lbHH->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    int x = 16;  // the digits sit side by side from the left edge; the font decides the widths
-    for (QLabel* l : {lbHH, lbPnt1, lbMM, lbPnt2, lbSS}) {
-        l->setFont(digits);
-        l->setPalette(blue);
-        l->setFixedSize(QFontMetrics(digits).horizontalAdvance(l->text()) + 2, QFontMetrics(digits).height());
-        l->move(x, 16);
-        x += l->width();
-    }
-    const QFontMetrics fm(lbSputnik->font());
-    int textWidth = 0;
-    for (const char* t : {kSputnikNoSync, kSputnikSync, kSputnikNoLink})
-        textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromUtf8(t)) + 4);
-    const int textX = std::max(x + 50, std::min(258, gbDevice->width() - 8 - textWidth));
-    lbSputnik->setGeometry(textX, 30, textWidth, fm.height());
-    for (QLabel* im : {imSputYes, imSputNo, imLinkNo})
-        im->move(textX - 50, 20);
-}
-
 void TForm1::BuildHoursGroup(QWidget* client) {
     grbHours = MakeGroup(client, "  Часовой пояс    ", QRect(8, 76, 441, 93));
     rdgSumWnt = new QGroupBox(grbHours);
@@ -151,9 +120,10 @@ void TForm1::BuildHoursGroup(QWidget* client) {
     rbWinter->setChecked(true);
     stHour = MakeLabel(grbHours, "Часы", 148, 25);
     stMinutes = MakeLabel(grbHours, "Минуты", 211, 25);
-    edHours = MakeEdit(grbHours, "+0", 140, 43, true);
+    // Empty until the first zone frame: before it the device's zone is not known.
+    edHours = MakeEdit(grbHours, "", 140, 43, true);
     sbHours = MakeSpin(grbHours, 166, 44);
-    edMinutes = MakeEdit(grbHours, "00", 208, 43, true);
+    edMinutes = MakeEdit(grbHours, "", 208, 43, true);
     sbMinutes = MakeSpin(grbHours, 232, 44);
     btCorrect = new QPushButton(QString::fromUtf8("Установить часовой пояс"), grbHours);
     btCorrect->setGeometry(273, 41, 159, kButtonHeight);
@@ -193,7 +163,6 @@ void TForm1::BuildStatusBar() {
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(kStatusHeight);
     StatusPanel0 = new QLabel(bar);
-    StatusPanel0->setFixedWidth(90);
     StatusPanel1 = new QLabel(bar);
     bar->addWidget(StatusPanel0);
     bar->addWidget(StatusPanel1, 1);  // the last panel reaches the right edge
@@ -212,11 +181,18 @@ void TForm1::BuildMenus() {
     mnSetSputCor = mnSet->addAction(QString::fromUtf8("Корректировка спутникового приемника"));
 }
 
+// Each radio group takes one place in the order, on its checked item: Qt gives a group a single
+// tab stop, so both items stand in the group's place and only the checked one keeps TabFocus.
 void TForm1::SetTabOrder() {
-    QWidget* order[] = {edHours, edMinutes, rbWinter, sbHours, btCorrect, sbMinutes, edNewHH,
-                        edNewMM, edNewSS,   sbNewHH,  sbNewMM, sbNewSS,   btNewTime, rbtTime};
+    QWidget* order[] = {edHours, edMinutes, rbWinter, rbSummer, sbHours, btCorrect, sbMinutes, edNewHH,
+                        edNewMM, edNewSS,   sbNewHH,  sbNewMM,  sbNewSS, btNewTime, rbtTime,   rbtSec};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    for (QRadioButton* b : {rbWinter, rbSummer, rbtTime, rbtSec}) {
+        const auto follow = [b] { b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus); };
+        connect(b, &QRadioButton::toggled, this, follow);
+        follow();
+    }
 }
 
 }  // namespace tamberline

@@ -40,10 +40,11 @@ inline const char* const kHintHours =
 inline const char* const kHintTimeSet =
     "Для ручной корректировки времени, прибор\r  должен работать в автономном режиме.";
 
-// lbSputnik in the three states.
+// lbSputnik in the three states; its room is made for the widest of kSputnikTexts.
 inline const char* const kSputnikNoSync = "Синхронизации от спутников нет.";
 inline const char* const kSputnikSync = "Синхронизация от спутников есть.";
 inline const char* const kSputnikNoLink = "Нет связи с прибором.";
+inline const char* const kSputnikTexts[] = {kSputnikNoSync, kSputnikSync, kSputnikNoLink};
 
 class TForm1 : public QMainWindow, public TMainView {
     Q_OBJECT
@@ -125,12 +126,21 @@ class TForm1 : public QMainWindow, public TMainView {
 
   private:
     void BuildDeviceGroup(QWidget* client);
-    void PlaceDeviceState();
     void BuildHoursGroup(QWidget* client);
     void BuildTimeSetGroup(QWidget* client);
     void BuildStatusBar();
     void BuildMenus();
     void SetTabOrder();
+    // Room for every text in the face in use (form1_layout.cpp); the Fit* and *Width steps
+    // return the width in px that their group or the status bar needs.
+    void FitToFont();
+    int FitHoursRow();
+    int FitTimeSetRows();
+    int PlaceClockDigits();
+    int SputnikTextWidth() const;
+    int DeviceRowWidth();
+    void PlaceDeviceState();
+    int FitStatusBar();
     void ConnectHandlers();
     void ConnectEdit(QLineEdit* ed, void (TTimeEditor::*change)(const std::string&), void (TTimeEditor::*exit)());
     void ConnectSpin(TSpinButton* sb, void (TZoneEditor::*up)(), void (TZoneEditor::*down)());

@@ -111,8 +111,9 @@ void TForm1::SetNewSSReadOnly(bool on) {
 void TForm1::SetStatusText(int panel, const std::string& text) {
     QLabel* l = panel == 0 ? StatusPanel0 : StatusPanel1;
     l->setText(Q(text));
-    // The date panel is 90 px wide in the layout; a longer weekday name must not be cut off.
-    if (panel == 0) l->setFixedWidth(std::max(90, l->fontMetrics().horizontalAdvance(l->text()) + 6));
+    // The date panel was made wide enough for every weekday at creation; an unforeseen text still
+    // must not be cut off.
+    if (panel == 0) l->setFixedWidth(std::max(l->width(), l->fontMetrics().horizontalAdvance(l->text()) + 6));
 }
 
 void TForm1::ShowInputError(const std::string& message) {

@@ -121,6 +121,10 @@ void PaintBlockGlyph(QPainter& p, const uint8_t rows[5], qreal x, qreal y, qreal
 
 }  // namespace
 
+void PaintSkyIcon(QPainter& p, int size, bool withSatellite) {
+    PaintSkySquare(p, size, withSatellite);
+}
+
 QPixmap SkyPicture(bool withSatellite, qreal dpr) {
     QPixmap pm = Canvas(32, 32, dpr);
     QPainter p(&pm);

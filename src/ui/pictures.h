@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 
 namespace tamberline {
@@ -18,5 +19,8 @@ QPixmap NoLinkPicture(qreal dpr);
 // Tray icon of a state, drawn separately at 16, 22, 32 and 64 px.
 QIcon SkyIcon(bool withSatellite);
 QIcon NoLinkIcon();
+// The tray icon's drawing onto any paint device, `size` px square; the installed application
+// icons are rendered with it, so menu, task switcher and tray show one picture.
+void PaintSkyIcon(QPainter& p, int size, bool withSatellite);
 
 }  // namespace tamberline

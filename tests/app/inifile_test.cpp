@@ -1,6 +1,7 @@
 // The settings file: what reads give, what writes change (and only that), and how writes fail.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,10 +10,14 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "app/current_dir.h"
 #include "app/inifile.h"
+#include "support/fake_os.h"
 
 namespace tamberline {
 namespace {
@@ -175,6 +180,14 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
          "; only a comment\n[B]\ny=2\n"},
         {"only the first of two keys changes", "[A]\nx=1\nx=2\n", {{"A", "X", "9"}}, "[A]\nx=9\nx=2\n"},
         {"value emptied", "[A]\nx=5\n", {{"A", "x", ""}}, "[A]\nx=\n"},
+        {"blanks after '=' kept through an empty value",
+         "[A]\nx = 5  \n",
+         {{"A", "x", ""}, {"A", "x", ""}, {"A", "x", "3"}},
+         "[A]\nx = 3\n"},
+        {"a value with blanks in front does not add blanks when written again",
+         "[A]\nx = 5\n",
+         {{"A", "x", " 2"}, {"A", "x", " 2"}},
+         "[A]\nx = 2\n"},
         {"unrelated odd lines kept byte for byte",
          "garbage line\n[A]\n  x=1\t\n[B\n",
          {{"A", "x", "2"}},
@@ -233,6 +246,128 @@ TEST(IniFileWrite, PermissionsAndLinksKept) {
     EXPECT_EQ(Get(target), "[A]\nx=3\n");
 }
 
+// What an earlier write left at the fixed temporary name is replaced; the victim of a planted link is
+// never written; what cannot be removed makes the write fail, not land elsewhere.
+TEST(IniFileWrite, LeftoverTemporaryFile) {
+    struct TCase {
+        std::string Name;
+        std::function<void(const std::string& tmp, const std::string& victim)> Leave;
+        bool WriteWorks;
+    };
+    std::vector<TCase> cases = {
+        {"partial file of a killed writer", [](const std::string& t, auto&) { Put(t, "[A]\nx="); }, true},
+        {"read-only file",
+         [](const std::string& t, auto&) {
+             Put(t, "[A]\nx=7\n");
+             chmod(t.c_str(), 0444);
+         },
+         true},
+        {"symbolic link to another file", [](const std::string& t, auto& v) { fs::create_symlink(v, t); }, true},
+        {"directory", [](const std::string& t, auto&) { fs::create_directory(t); }, false},
+    };
+    for (const auto& c : cases) {
+        TTempDir dir;
+        const std::string tmp = dir.Path() + "/.Settings.INI.tmp", victim = dir.Path() + "/victim";
+        Put(dir.File(), "[A]\nx=1\n");
+        Put(victim, "untouched");
+        c.Leave(tmp, victim);
+        bool wrote = true;
+        try {
+            TIniFile(dir.File()).WriteString("A", "x", "2");
+        } catch (const EIniFileError& e) {
+            wrote = false;
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.File()) << c.Name;
+        }
+        EXPECT_EQ(wrote, c.WriteWorks) << c.Name;
+        EXPECT_EQ(Get(dir.File()), c.WriteWorks ? "[A]\nx=2\n" : "[A]\nx=1\n") << c.Name;
+        EXPECT_EQ(Get(victim), "untouched") << c.Name;
+        if (c.WriteWorks) {
+            EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"Settings.INI", "victim"})) << c.Name;
+        }
+    }
+}
+
+// Writers killed at random instants, over and over: the file always holds one whole text (the old or
+// the new), at most the one temporary file is left beside it, and the next write removes that.
+TEST(IniFileWrite, WriterKilledAtRandom) {
+    TTempDir dir;
+    std::string notes;
+    for (int i = 0; i < 2000; ++i)
+        notes += "note" + std::to_string(i) + "=some text kept as it is\n";
+    auto text = [&](const std::string& v) {
+        return "[Notes]\n" + notes + "[Common Settings]\nLast Syncro=" + v + "\n";
+    };
+    Put(dir.File(), text("start"));
+    const std::set<std::string> whole = {text("start"), text("A"), text("B")};
+    const std::set<std::string> allowed = {"Settings.INI", ".Settings.INI.tmp"};
+    std::mt19937 random(9);
+    int leftovers = 0;
+    constexpr int kRounds = 250;
+    for (int round = 0; round < kRounds; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            TIniFile ini(dir.File());
+            if (write(ready[1], "r", 1) != 1) _exit(2);
+            for (unsigned i = 0;; ++i) {
+                try {
+                    ini.WriteString("Common Settings", "Last Syncro", i % 2 ? "A" : "B");
+                } catch (const EIniFileError&) {
+                    _exit(3);
+                }
+            }
+        }
+        char c;
+        ASSERT_EQ(read(ready[0], &c, 1), 1);
+        close(ready[0]), close(ready[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the writer failed by itself, status " << status;
+        ASSERT_EQ(whole.count(Get(dir.File())), 1u) << "round " << round << ": file not whole";
+        const auto entries = Entries(dir.Path());
+        for (const auto& e : entries)
+            ASSERT_EQ(allowed.count(e), 1u) << "round " << round << ": stray " << e;
+        leftovers += entries.size() > 1;
+    }
+    EXPECT_GT(leftovers, 0) << "no kill landed inside a write";
+    TIniFile(dir.File()).WriteString("Common Settings", "Last Syncro", "end");
+    EXPECT_EQ(Get(dir.File()), text("end"));
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"});
+}
+
+// Two writers at once share the one temporary name: neither fails and neither corrupts the other.
+TEST(IniFileWrite, ConcurrentWritersTakeTurns) {
+    TTempDir dir;
+    Put(dir.File(), "[A]\nx=0\n");
+    std::vector<pid_t> writers;
+    for (const char* value : {"1", "2"}) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                for (int i = 0; i < 100; ++i)
+                    TIniFile(dir.File()).WriteString("A", "x", value);
+            } catch (const EIniFileError&) {
+                _exit(3);
+            }
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed, status " << status;
+    }
+    const std::string after = Get(dir.File());
+    EXPECT_TRUE(after == "[A]\nx=1\n" || after == "[A]\nx=2\n") << after;
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"});
+}
+
 // Runs `fn` in a child without root's powers, so permissions bind as they do for a user.
 int AsUnprivileged(const std::function<int()>& fn) {
     pid_t pid = fork();
@@ -280,6 +415,8 @@ TEST(IniFileWrite, FailuresReportedAndFileUntouched) {
         {"comment as key", ": bad key name", {"A", ";x", "2"}},
         {"bracket in section", ": bad section name", {"A]x", "x", "2"}},
         {"empty section", ": bad section name", {"", "x", "2"}},
+        {"section ending in a blank that reads trim", ": bad section name", {"A\f", "x", "2"}},
+        {"key starting with a blank that reads trim", ": bad key name", {"A", "\vx", "2"}},
     };
     for (const auto& c : cases) {
         TTempDir dir;
@@ -322,21 +459,12 @@ TEST(IniFileWrite, ReadOnlyDirectoryRefusedForUsers) {
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"});
 }
 
-class TFixedDirectory : public TCurrentDirectory {
-  public:
-    explicit TFixedDirectory(std::string d) : d_(std::move(d)) {}
-    std::string Get() override { return d_; }
-
-  private:
-    std::string d_;
-};
-
 TEST(SettingsPath, JoinsDirectoryAndName) {
     struct TCase {
         std::string Dir, Expected;
     };
     for (const auto& c : std::vector<TCase>{{"/home/user", "/home/user/Settings.INI"}, {"/", "/Settings.INI"}}) {
-        TFixedDirectory d(c.Dir);
+        test::TFixedDir d(c.Dir);
         EXPECT_EQ(SettingsPath(d), c.Expected);
     }
 }

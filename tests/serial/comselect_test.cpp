@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "serial/fake_backend.h"
+
 namespace tamberline {
 namespace {
 
@@ -30,7 +32,7 @@ TEST(PortBox, ListsSelectsAndApplies) {
     } cases[] = {
         {"listed name", {"/dev/COM1", "/dev/COM10", "/dev/COM2"}, "/dev/COM2", 2, "/dev/COM2"},
         {"other case shown and applied as listed", {"/dev/COM1", "/dev/COM2"}, "/dev/Com1", 0, "/dev/COM1"},
-        {"bare name finds its device", {"/dev/ttyS0", "/dev/ttyUSB0"}, "ttyUSB0", 1, "/dev/ttyUSB0"},
+        {"bare name finds its device and keeps its spelling", {"/dev/ttyS0", "/dev/ttyUSB0"}, "ttyUSB0", 1, "ttyUSB0"},
         // Nothing remembered: applying must not replace a working name by an empty one.
         {"unlisted name shows nothing and is kept", {"/dev/ttyS0"}, "/dev/ttyACM3", -1, "/dev/ttyACM3"},
         {"no devices: empty box keeps the name", {}, "COM1", -1, "COM1"},
@@ -47,6 +49,26 @@ TEST(PortBox, ListsSelectsAndApplies) {
         box.ApplySelection();
         EXPECT_EQ(port.Port(), c.Applied);
     }
+}
+
+// OK with the selection the dialog opened with must not close and reopen a working port.
+TEST(PortBox, SameDeviceUnderAnotherSpellingReopensNothing) {
+    TFakeLog log;
+    TComPort port{std::make_unique<TFakeBackend>(log)};
+    port.Events = 0;
+    port.SetPort("ttyUSB0");
+    port.Open();
+    TComSelect box;
+    box.PortLister = ListOf({"/dev/ttyS0", "/dev/ttyUSB0"});
+    Bind(box, cpPort, &port);
+    box.ApplySelection();
+    EXPECT_EQ(log.Count("open"), 1);
+    EXPECT_EQ(log.Count("close"), 0);
+    EXPECT_EQ(port.Port(), "ttyUSB0");
+    box.Pick(0);  // another device does reopen
+    box.ApplySelection();
+    EXPECT_EQ(log.Count("close"), 1);
+    EXPECT_EQ(log.Count("open /dev/ttyS0"), 1);
 }
 
 TEST(PortBox, UnreadableListRaisesAndLeavesNoHalfReadNames) {

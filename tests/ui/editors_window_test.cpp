@@ -182,6 +182,42 @@ class EditorsWindowTest : public QObject {
         }
     }
 
+    // Tab reaches each radio group once, in its place, on whichever item is checked.
+    void tabGivesEachRadioGroupItsPlace() {
+        TForm1& f = *form;
+        const QList<QWidget*> zoneStart{f.edHours, f.edMinutes};
+        const QList<QWidget*> zoneEnd{f.sbHours, f.btCorrect, f.sbMinutes};
+        const QList<QWidget*> timeFields{f.edNewHH, f.edNewMM, f.edNewSS, f.sbNewHH, f.sbNewMM, f.sbNewSS, f.btNewTime};
+        const QList<QWidget*> secondsFields{f.edNewSS, f.sbNewSS, f.btNewTime};
+        const struct {
+            const char* name;
+            int sumWnt;
+            bool correction;
+            QList<QWidget*> order;
+        } cases[] = {
+            {"winter, set the time", 0, false,
+             zoneStart + QList<QWidget*>{f.rbWinter} + zoneEnd + timeFields + QList<QWidget*>{f.rbtTime}},
+            {"summer, set the time", 1, false,
+             zoneStart + QList<QWidget*>{f.rbSummer} + zoneEnd + timeFields + QList<QWidget*>{f.rbtTime}},
+            {"summer, correct the seconds", 1, true,
+             zoneStart + QList<QWidget*>{f.rbSummer} + zoneEnd + secondsFields + QList<QWidget*>{f.rbtSec}},
+            {"winter, correct the seconds", 0, true,
+             zoneStart + QList<QWidget*>{f.rbWinter} + zoneEnd + secondsFields + QList<QWidget*>{f.rbtSec}},
+        };
+        for (const auto& c : cases) {
+            f.State.SumWntIndex = static_cast<uint8_t>(c.sumWnt);  // the program's own selection asks nothing
+            f.SetSumWntItem(c.sumWnt);
+            QTest::mouseClick(c.correction ? f.rbtSec : f.rbtTime, Qt::LeftButton);
+            f.edHours->setFocus(Qt::OtherFocusReason);
+            QList<QWidget*> seen{QApplication::focusWidget()};
+            for (int i = 0; i < c.order.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                seen << QApplication::focusWidget();
+            }
+            QVERIFY2(seen == c.order + QList<QWidget*>{f.edHours}, c.name);
+        }
+    }
+
     // The menu's request is checked in mainwindow_test; here the buttons, clicked.
     void sendRequestsFromButtons() {
         const struct {
