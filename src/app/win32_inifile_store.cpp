@@ -19,6 +19,7 @@ class THandle {
     ~THandle() { Close(); }
     THandle(const THandle&) = delete;
     THandle& operator=(const THandle&) = delete;
+    THandle(THandle&& o) noexcept : h_(o.h_) { o.h_ = INVALID_HANDLE_VALUE; }
     bool Ok() const { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return h_; }
     bool Close() {
@@ -51,6 +52,74 @@ bool WriteAll(HANDLE h, const std::string& s) {
     return true;
 }
 
+// How long another writer may keep the temporary file before this write gives up, ms. A write of
+// the settings file takes a few ms; only a writer that hangs (stopped, disk stalled) holds it longer.
+constexpr DWORD kTempLockWaitMs = 2000;
+constexpr DWORD kTempLockPollMs = 5;
+constexpr int kTempAttempts = 8;
+
+// The folder part of a path, with its last backslash ("" for a bare name).
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Deletes the file open as `h`; a leftover may be read-only, which would refuse it.
+bool DeleteOpen(HANDLE h) {
+    FILE_BASIC_INFO basic{};  // zero times stay as they are
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);  // a failure shows in the delete
+    FILE_DISPOSITION_INFO gone{TRUE};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
+}
+
+// Something already has the temporary name: either another writer's file, open in its hands until its
+// move, or what a writer that died (killed, power lost) left behind. Only the latter is removed; the
+// former is waited for. false when it cannot be removed (a folder, or its writer hangs).
+bool RemoveLeftover(const std::wstring& tmp) {
+    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+        // Shared with nobody: refused while any writer still holds the file open.
+        THandle f(CreateFileW(tmp.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (f.Ok()) return DeleteOpen(f.Get());
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND) return true;  // its writer moved it meanwhile
+        if (e != ERROR_SHARING_VIOLATION || waited >= kTempLockWaitMs) return false;
+        Sleep(kTempLockPollMs);
+    }
+}
+
+// A new, empty temporary file at the fixed name, held open: while this handle lives no other writer can
+// open the name (it is shared for deletion only, which MoveFileExW needs), and the system lets go of it
+// when the process dies, as the POSIX side's lock.
+THandle CreateTemp(const std::wstring& tmp, DWORD attributes) {
+    for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+        THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, attributes,
+                              nullptr));
+        if (f.Ok()) return f;
+        const DWORD e = GetLastError();
+        if ((e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) || !RemoveLeftover(tmp)) break;
+    }
+    return THandle(INVALID_HANDLE_VALUE);
+}
+
+// Moves the temporary file over the settings file. Windows refuses to replace a file that is open
+// anywhere (another copy reading it, a virus scanner, the indexer), and such holders let go within
+// moments: the move is tried again for as long as a writer's file is waited for.
+bool MoveIntoPlace(const std::wstring& tmp, const std::wstring& target) {
+    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+        if (MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD e = GetLastError();
+        if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || waited >= kTempLockWaitMs) return false;
+        Sleep(kTempLockPollMs);
+    }
+}
+
 }  // namespace
 
 TLoadResult LoadFile(const std::string& path, std::string& content) {
@@ -77,16 +146,17 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
     // Moving over a read-only file would succeed; the file's own protection must hold.
     if (exists && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
-    const std::wstring tmp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring tmp = FolderOf(target) + Widen(TempNameFor(NameOf(path)));
     // Hidden or system files keep those marks in their new copy.
     const DWORD keep = exists ? (old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) : 0;
-    THandle f(
-        CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | keep, nullptr));
+    THandle f = CreateTemp(tmp, FILE_ATTRIBUTE_NORMAL | keep);
     if (!f.Ok()) return false;
+    // The file stays open, and so its name taken, until the move is done: a closed temporary file would
+    // look like a leftover to another writer.
     bool ok = WriteAll(f.Get(), content) && FlushFileBuffers(f.Get());
-    ok = f.Close() && ok;
-    if (ok) ok = MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok) DeleteFileW(tmp.c_str());
+    ok = ok && MoveIntoPlace(tmp, target);
+    if (!ok) DeleteOpen(f.Get());
+    f.Close();  // after the flush a close has nothing left to lose
     return ok;
 }
 

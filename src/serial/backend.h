@@ -49,6 +49,9 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend();
 // The device a port name stands for: "COM3" is "\\.\COM3" on Windows; on POSIX a name that is not
 // absolute lives under /dev ("ttyS0", "pts/1").
 std::string PlatformDevicePath(const std::string& portName);
+// PlatformDevicePath in the one spelling that two names of the same device share: Windows ignores the
+// case of device names ("Com1" and "COM1" are one port), POSIX does not.
+std::string PlatformDeviceKey(const std::string& portName);
 // True for the system error codes that mean the device itself went away (unplugged, hung up, node
 // removed), as opposed to a refused operation on a device that is still there.
 bool IsDeviceGoneError(int systemError);

@@ -18,7 +18,7 @@ constexpr TComEvent kDeliveryOrder[] = {evError, evRxChar, evTxEmpty, evBreak, e
 }  // namespace
 
 std::string ComDevicePath(const std::string& name) {
-    return DevicePath(name);
+    return PlatformDeviceKey(name);
 }
 
 TCustomComPort::TCustomComPort() : TCustomComPort(nullptr) {}

@@ -52,7 +52,7 @@ std::string BaudRateName(TBaudRate rate);
 TBaudRate BaudRateFromName(const std::string& name);  // no match gives br9600
 
 // The device that a port name opens. Two names are the same port when these agree, whatever
-// their spelling ("ttyS0" and "/dev/ttyS0").
+// their spelling ("ttyS0" and "/dev/ttyS0"; on Windows "Com1" and "COM1").
 std::string ComDevicePath(const std::string& name);
 
 // Monotonic instant (CLOCK_MONOTONIC on Linux) used for receive-event time stamps.

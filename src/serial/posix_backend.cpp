@@ -340,6 +340,10 @@ std::string PlatformDevicePath(const std::string& name) {
     return (name.empty() || name.front() == '/') ? name : "/dev/" + name;
 }
 
+std::string PlatformDeviceKey(const std::string& name) {
+    return PlatformDevicePath(name);
+}
+
 bool IsDeviceGoneError(int systemError) {
     return systemError == EIO || systemError == ENXIO || systemError == ENODEV;
 }

@@ -66,9 +66,12 @@ class TWin32EventWaiter : public TComEventWaiter {
         const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
         if (gone_)
             return WaitForSingleObject(stop_, limit) == WAIT_OBJECT_0 ? TWaitResult::Stopped : TWaitResult::TimedOut;
+        // A wait that completes at once never reaches the wait on the stop signal below: without this,
+        // bytes that keep the wait completing would keep the thread from ever ending.
+        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return TWaitResult::Stopped;
         if (!pending_) {
             mask_ = 0;
-            if (WaitCommEvent(device_, &mask_, &ov_)) return Report();
+            if (WaitCommEvent(device_, &mask_, &ov_)) return Report(true);
             // A device that is gone refuses the wait at once, every time: never loop on that.
             if (GetLastError() != ERROR_IO_PENDING) return GoneNow();
             pending_ = true;
@@ -83,7 +86,7 @@ class TWin32EventWaiter : public TComEventWaiter {
         // ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE (unplugged USB adapters) and an
         // ERROR_OPERATION_ABORTED that no Stop asked for all mean the same: the device has gone.
         if (!GetOverlappedResult(device_, &ov_, &n, FALSE)) return GoneNow();
-        return Report();
+        return Report(false);
     }
 
     void Stop() override { SetEvent(stop_); }
@@ -98,12 +101,31 @@ class TWin32EventWaiter : public TComEventWaiter {
     }
 
   private:
-    TWaitResult Report() {
-        if (mask_ & EV_RXCHAR) return TWaitResult::Readable;
-        // An empty report (the mask was changed, or a driver that cannot watch the line) would come back
-        // at once on the next wait: pause on the stop signal first, so the thread does not spin.
-        return WaitForSingleObject(stop_, kEmptyReportPauseMs) == WAIT_OBJECT_0 ? TWaitResult::Stopped
-                                                                                : TWaitResult::TimedOut;
+    // atOnce: the wait completed as it was started, without waiting for the driver.
+    TWaitResult Report(bool atOnce) {
+        if (!(mask_ & EV_RXCHAR)) {
+            // An empty report (the mask was changed, or a driver that cannot watch the line) would come
+            // back at once on the next wait: pause on the stop signal first, so the thread does not spin.
+            return Paused(kEmptyReportPauseMs) ? TWaitResult::Stopped : TWaitResult::TimedOut;
+        }
+        // Some drivers (wine's among them) report EV_RXCHAR for as long as bytes wait unread, not once per
+        // arrival. One that comes at once with no more bytes waiting than at the last report is most likely
+        // the old bytes again, which the UI thread is still reading: it goes out after a pause, so the two
+        // threads never hand such reports around at full speed, and new bytes are never left unreported.
+        const DWORD queued = Queued();
+        const bool grew = queued > lastQueued_;
+        lastQueued_ = queued;
+        if (atOnce && !grew && Paused(kRepeatReportPauseMs)) return TWaitResult::Stopped;
+        return TWaitResult::Readable;
+    }
+
+    // Waits `ms` on the stop signal; true when it came.
+    bool Paused(DWORD ms) { return WaitForSingleObject(stop_, ms) == WAIT_OBJECT_0; }
+
+    DWORD Queued() {
+        DWORD errors = 0;
+        COMSTAT stat{};
+        return ClearCommError(device_, &errors, &stat) ? stat.cbInQue : 0;
     }
 
     TWaitResult GoneNow() {
@@ -111,12 +133,13 @@ class TWin32EventWaiter : public TComEventWaiter {
         return TWaitResult::DeviceGone;
     }
 
-    static constexpr DWORD kEmptyReportPauseMs = 10;
+    static constexpr DWORD kEmptyReportPauseMs = 10, kRepeatReportPauseMs = 5;
     static constexpr DWORD kEndWaitMs = 200, kCancelWaitMs = 2000;
     HANDLE device_, stop_;
     std::unique_ptr<OVERLAPPED> ovStore_;
     OVERLAPPED& ov_;
     DWORD mask_ = 0;
+    DWORD lastQueued_ = 0;  // bytes waiting at the last report
     bool pending_ = false;
     bool gone_ = false;
 };
@@ -271,6 +294,13 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend() {
 std::string PlatformDevicePath(const std::string& name) {
     if (name.empty() || name.find_first_of("\\/") != std::string::npos) return name;
     return "\\\\.\\" + name;
+}
+
+std::string PlatformDeviceKey(const std::string& name) {
+    std::string key = PlatformDevicePath(name);
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
 }
 
 bool IsDeviceGoneError(int e) {

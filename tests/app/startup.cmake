@@ -4,3 +4,8 @@ if(NOT WIN32)  # the opened port is a pseudo-terminal of the test's own
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp
     LIBS tamberline_app tamberline_test_support)
 endif()
+if(WIN32)
+  tamberline_gtest(end_requests_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_end_requests_test.cpp
+    LIBS tamberline_app tamberline_test_support)
+endif()

@@ -1,7 +1,12 @@
 // The settings file's Windows side: its path from the current directory, UTF-8 names and paths
-// beyond MAX_PATH, and the replace step refusing a read-only file.
+// beyond MAX_PATH, the replace step refusing a read-only file, and the one temporary name shared by
+// writers that died or write at the same time.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
 
 #include "app/current_dir.h"
 #include "app/inifile.h"
@@ -112,6 +117,78 @@ TEST(Win32SettingsStore, ReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(ini.ReadString("A", "x", ""), "1");
     EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
     SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+void Put(const std::wstring& path, const std::string& text) {
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+std::string Get(const std::string& path) {
+    return TIniFile(path).ReadString("A", "x", "<none>");
+}
+
+// What an earlier write left at the fixed temporary name is replaced; what cannot be removed makes the
+// write fail, not land elsewhere.
+TEST(Win32SettingsStore, LeftoverTemporaryFile) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::wstring& tmp)> Leave;
+        bool WriteWorks;
+    } cases[] = {
+        {"partial file of a killed writer", [](const std::wstring& t) { Put(t, "[A]\nx="); }, true},
+        {"read-only file",
+         [](const std::wstring& t) {
+             Put(t, "[A]\nx=7\n");
+             SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         true},
+        {"folder", [](const std::wstring& t) { CreateDirectoryW(t.c_str(), nullptr); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder folder;
+        const std::string path = folder.Utf8() + "\\Settings.INI";
+        Put(folder.path + L"\\Settings.INI", "[A]\nx=1\n");
+        c.Leave(folder.path + L"\\.Settings.INI.tmp");
+        bool wrote = true;
+        try {
+            TIniFile(path).WriteString("A", "x", "2");
+        } catch (const EIniFileError& e) {
+            wrote = false;
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+        }
+        EXPECT_EQ(wrote, c.WriteWorks);
+        EXPECT_EQ(Get(path), c.WriteWorks ? "2" : "1");
+        if (c.WriteWorks) {
+            EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
+        }
+    }
+}
+
+// Two writers at once share the one temporary name: neither fails and neither corrupts the other.
+TEST(Win32SettingsStore, ConcurrentWritersTakeTurns) {
+    TTempFolder folder;
+    const std::string path = folder.Utf8() + "\\Settings.INI";
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> writers;
+    for (const char* value : {"1", "2"})
+        writers.emplace_back([&, value] {
+            for (int i = 0; i < 50; ++i)
+                try {
+                    TIniFile(path).WriteString("A", "x", value);
+                } catch (const EIniFileError&) {
+                    ++failures;
+                }
+        });
+    for (auto& w : writers)
+        w.join();
+    EXPECT_EQ(failures, 0);
+    const std::string after = Get(path);
+    EXPECT_TRUE(after == "1" || after == "2") << after;
+    EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
 }
 
 }  // namespace

@@ -68,7 +68,8 @@ TEST(PreciseTimer, FiresAtTheArmedInstant) {
         const auto late =
             std::chrono::duration_cast<std::chrono::microseconds>(firedAt - (t0 + milliseconds(c.wantMs)));
         EXPECT_GE(late.count(), 0);
-        EXPECT_LT(late.count(), 5000);  // generous: shared build machines
+        // The cases lie 40 ms or more apart; the bound leaves room for a loaded machine (and wine).
+        EXPECT_LT(late.count(), 20000);
         EXPECT_FALSE(timer.Enabled());
         EXPECT_FALSE(WaitFire(loop, fired, milliseconds(150)));  // the tick disarmed it
     }
