@@ -6,6 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
+. "$root/scripts/virtual_desktop.sh"
 . "$root/scripts/without_clock.sh"  # the program runs as in the demo: it must not set the clock
 app=$build/src/ui/tamberline
 sim=$build/tools/sim/tamberline-sim
@@ -18,15 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb :97 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=:97
-  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X97 ] && break; sleep 0.1; done
-  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 >/dev/null 2>&1 &
-  pids+=($!)
-  sleep 0.5
-fi
+tamberline_virtual_desktop 97
 
 mkfifo "$work/sim.in"
 "$sim" <"$work/sim.in" >"$work/sim.out" 2>&1 &

@@ -7,6 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-10}
+. "$root/scripts/virtual_desktop.sh"
 . "$root/scripts/without_clock.sh"
 app=$build/src/ui/tamberline
 sim=$build/tools/sim/tamberline-sim
@@ -19,15 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb :96 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=:96
-  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X96 ] && break; sleep 0.1; done
-  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 >/dev/null 2>&1 &
-  pids+=($!)
-  sleep 0.5
-fi
+tamberline_virtual_desktop 96
 
 start_sim() {
   "$sim" --link "$work/device" </dev/null >"$work/sim.out" 2>&1 &

@@ -112,15 +112,17 @@ class TRig {
         clock_.Current = {2024, 12, 31, 23, 59, 58, 700, 2};  // a year's end: the date rule has work to do
     }
 
-    // A burst arrives; deliveries go on while bytes wait (as the event thread re-delivers), and the
-    // tick comes when Timer1 runs out, after the burst has been read.
+    // A burst arrives and is reported once; the port asks for the report again while bytes wait, as
+    // the event thread then delivers it again, and the tick comes when Timer1 runs out, after the
+    // burst has been read.
     void Arrive(const uint8_t* data, size_t size) {
         line_->Arrive(data, size);
-        while (line_->Waiting() > 0) {
+        for (bool again = line_->Waiting() > 0; again;) {
             const size_t before = line_->Taken;
-            port_.HandleEvents(ComEventBit(evRxChar), Next());
+            again = port_.HandleEvents(ComEventBit(evRxChar), Next());
             Require(line_->Taken > before, "a receive event with bytes waiting took none of them");
         }
+        Require(line_->Waiting() == 0, "bytes left unread once the deliveries stopped");
         if (timer_.On) Tick();
     }
 
@@ -178,8 +180,9 @@ class TRig {
     TSharedState state_;
     test::TFakeMainView view_;
     test::TFakeTimer timer_;
+    test::TFakeTimer linkTimer_;
     test::TFakeClock clock_;
-    TProgramCore core_{{state_, view_, port_, timer_, clock_, [](const std::string&) {}}};
+    TProgramCore core_{{state_, view_, port_, timer_, linkTimer_, clock_, [](const std::string&) {}}};
 };
 
 }  // namespace

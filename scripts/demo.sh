@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/deps.sh
 . scripts/without_clock.sh
+. scripts/virtual_desktop.sh
 tamberline_install_deps
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
@@ -21,14 +22,7 @@ trap cleanup EXIT INT TERM
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display: starting a virtual one (Xvfb :99) with a tray host (trayer)."
   echo "Look at it with: DISPLAY=:99 import -window root /tmp/tamberline.png"
-  Xvfb :99 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=:99
-  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X99 ] && break; sleep 0.1; done
-  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
-    --transparent false --tint 0x303030 >/dev/null 2>&1 &
-  pids+=($!)
-  sleep 0.5
+  tamberline_virtual_desktop 99
 fi
 
 # The simulator prints its pseudo-terminal first; the rest of its output is the commands it got.

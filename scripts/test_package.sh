@@ -49,7 +49,7 @@ for d in libcap2-bin libqt6widgets6 libc6; do
   grep -qw "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 [ "$(stat -c %a "$work/control/postinst")" = 755 ] || fail "postinst is not 0755"
-grep -q 'setcap cap_sys_time,cap_sys_nice+ep "$program"' "$work/control/postinst" || fail "postinst grants no capabilities"
+grep -q 'setcap cap_sys_time,cap_sys_nice+p "$program"' "$work/control/postinst" || fail "postinst grants no capabilities"
 sh -n "$work/control/postinst" || fail "postinst is not valid sh"
 
 dpkg-deb -x "$deb" "$work/root"

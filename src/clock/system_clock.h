@@ -39,6 +39,13 @@ class TLocalSystemClock : public TSystemClock {
 // 0..59, millisecond 0..999); DayOfWeek is not looked at.
 bool IsCalendarMoment(const TLocalDateTime& t);
 
+// Makes the rights that the system granted the program but left dormant (a file capability given
+// as permitted only) count: the right to set the clock and to raise the tick's priority. Granted as
+// permitted only, they never stop the program from starting where a sandbox withholds them; without
+// them this changes nothing, and setting the clock then fails silently as it should. true when both
+// rights are in force afterwards (on Windows always: the account's privilege is enabled per change).
+bool TakeGrantedClockRights();
+
 // The time separator in a strftime-style time pattern: the character after the hours field
 // ("%H:%M:%S" -> ":"); ":" when the pattern has none.
 std::string TimeSeparatorOf(const std::string& timePattern);

@@ -58,6 +58,11 @@ class TForm1 : public QMainWindow, public TMainView {
     // reported and the port dialog is tried again when its menu item is chosen.
     void CreateDialogs();
 
+    // A notification area that comes up after the program (a panel started later at log-in): the
+    // icon goes there as the state stands and the window hides to it, as a complete start-up would
+    // have done. After a start-up that stopped early nothing changes: that window stays up.
+    void TrayAppeared();
+
     // TMainView
     void ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) override;
     void ApplyOperatingMode(bool synchronised) override;
@@ -149,6 +154,7 @@ class TForm1 : public QMainWindow, public TMainView {
     void WriteCommonInteger(const char* key, int value);
     void RefreshPictures();
     bool CanHideToTray() const;
+    bool StartedUp = false;  // every start-up step ran
 
     TSystemClock& Clock;
     TCurrentDirectory& Dir;

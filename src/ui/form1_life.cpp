@@ -85,6 +85,15 @@ void TForm1::FormCreate() {
     Core->StartLinkWatch();
     if (TrayAvailable) Tray.Add();
     State.HideOnActivate = 1;
+    StartedUp = true;
+}
+
+void TForm1::TrayAppeared() {
+    if (TrayAvailable) return;
+    TrayAvailable = true;
+    if (!StartedUp) return;
+    Tray.AddAsItStands();
+    HideToTray();
 }
 
 bool TForm1::CanHideToTray() const {

@@ -1,6 +1,7 @@
 // Program entry: the application with its title and error box, the main window, then the
 // dialogs, then the message loop. No command-line options are read; Qt takes its own.
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <clocale>
 
 #include "app/current_dir.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
     using namespace tamberline;
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
+    TakeGrantedClockRights();    // first: the raised priority below needs it
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     UseRaisedPriority();       // likewise; refused without the right, and then the default serves
@@ -21,6 +23,16 @@ int main(int argc, char** argv) {
     TLocalSystemClock clock;
     TProcessCurrentDirectory dir;
     TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
+    // Started from log-in, the program may come up before the panel that holds the tray.
+    QTimer trayWatch;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QObject::connect(&trayWatch, &QTimer::timeout, [&] {
+            if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+            trayWatch.stop();
+            form1.TrayAppeared();
+        });
+        trayWatch.start(1000);
+    }
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit, Qt::QueuedConnection);
     form1.WatchEndOfSession(app);
     form1.CreateDialogs();

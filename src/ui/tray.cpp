@@ -14,6 +14,8 @@ TTrayIcon::TTrayIcon(QObject* parent)
     connect(mnTrayRestore, &QAction::triggered, this, &TTrayIcon::restoreRequested);
     connect(mnTrayExit, &QAction::triggered, this, &TTrayIcon::exitRequested);
     connect(&icon_, &QSystemTrayIcon::activated, this, &TTrayIcon::Activated);
+    icon_.setIcon(noSync_);
+    icon_.setToolTip(QString::fromUtf8(kTrayTipNoSync));
 }
 
 TTrayIcon::~TTrayIcon() = default;
@@ -21,6 +23,11 @@ TTrayIcon::~TTrayIcon() = default;
 void TTrayIcon::Add() {
     icon_.setIcon(noSync_);
     icon_.setToolTip(QString::fromUtf8(kTrayTipNoSync));
+    icon_.show();
+    added_ = true;
+}
+
+void TTrayIcon::AddAsItStands() {
     icon_.show();
     added_ = true;
 }

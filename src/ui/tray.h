@@ -20,6 +20,7 @@ class TTrayIcon : public QObject {
     ~TTrayIcon() override;
 
     void Add();  // the no-synchronisation form
+    void AddAsItStands();  // late, with the picture of the state shown since start-up
     void Update(bool synchronised);
     void ShowNoLink();  // the device is gone or silent, until the next Update
     void Remove();

@@ -113,6 +113,23 @@ class MainWindowTest : public QObject {
         form->setWindowState(Qt::WindowMinimized);
         QTest::qWait(50);
         QVERIFY(form->isVisible());
+        form->TrayAppeared();  // a tray that comes later changes nothing after such a start
+        QVERIFY(form->isVisible() && !form->Tray.Added());
+    }
+
+    void trayThatComesLaterTakesTheProgram() {
+        TPtyPair pty;
+        WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\n");
+        auto form = Start(false);
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QVERIFY(form->isVisible() && !form->Tray.Added());
+        form->ShowLinkLost();  // the state shown meanwhile is the one the icon takes
+        form->TrayAppeared();
+        QVERIFY(form->Tray.Added());
+        QVERIFY(!form->isVisible());
+        QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Нет связи с прибором."));
     }
 
     void operatingModeSetsEveryRowEachTime() {
