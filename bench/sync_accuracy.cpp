@@ -108,7 +108,6 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
         state.PendingAction = paSyncNow;
         collect();
     };
-    loop.Watch(timer.Fd(), [&] { timer.OnReadable(); });
     port.OnRxChar = [&](TCustomComPort& p, int n) {
         seen = p.RxEventTime();
         core.ComPort1RxChar(p, n);
@@ -120,7 +119,6 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
     const auto charTime = port.CharacterTime();
     loop.RunUntil([&] { return log.size() >= static_cast<size_t>(ticks) + 1; }, std::chrono::seconds(ticks + 10));
     port.Close();
-    loop.Unwatch(timer.Fd());
     SetUiPoster(nullptr);
     collect();
 

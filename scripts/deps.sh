@@ -10,6 +10,11 @@ tamberline_install_deps() {
   tamberline_install_missing $pkgs "$@"
 }
 
+# The Windows stage: the MinGW-w64 cross compilers, wine, and GoogleTest's sources to build with them.
+tamberline_install_windows_deps() {
+  tamberline_install_missing g++-mingw-w64-x86-64-posix wine64 googletest
+}
+
 # The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.
 tamberline_install_fuzz_deps() {
   tamberline_install_missing clang libclang-rt-14-dev

@@ -11,13 +11,13 @@ class TCurrentDirectory {
     virtual std::string Get() = 0;  // throws std::system_error when the system cannot tell
 };
 
-// Any length of path: the buffer grows until the whole directory fits.
-class TPosixCurrentDirectory : public TCurrentDirectory {
+// The process's own (getcwd, GetCurrentDirectoryW), any length: the buffer grows until it fits.
+class TProcessCurrentDirectory : public TCurrentDirectory {
   public:
     std::string Get() override;
 };
 
-// dir + "/Settings.INI"
+// dir + "/Settings.INI" ("\Settings.INI" on Windows)
 std::string SettingsPath(TCurrentDirectory& dir);
 
 }  // namespace tamberline

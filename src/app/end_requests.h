@@ -1,6 +1,7 @@
 // The operating system's requests that the program end (on POSIX SIGTERM at log-out or shut-down,
-// SIGINT from a terminal, SIGHUP when the terminal goes), handed to the UI thread as one call, so the
-// program ends through its ordinary close steps instead of dying with its settings unwritten.
+// SIGINT from a terminal, SIGHUP when the terminal goes; on Windows the console's control events),
+// handed to the UI thread as one call, so the program ends through its ordinary close steps instead
+// of dying with its settings unwritten.
 #pragma once
 
 #include <functional>

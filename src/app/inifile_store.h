@@ -1,4 +1,4 @@
-// Whole-file load and replace for the settings file; one backend per OS (posix_inifile_store.cpp).
+// Whole-file load and replace for the settings file; one backend per OS (posix_ and win32_inifile_store.cpp).
 #pragma once
 
 #include <string>

@@ -10,7 +10,7 @@ namespace tamberline {
 
 TCurrentDirectory::~TCurrentDirectory() = default;
 
-std::string TPosixCurrentDirectory::Get() {
+std::string TProcessCurrentDirectory::Get() {
     std::vector<char> buf(256);
     for (;;) {
         if (getcwd(buf.data(), buf.size())) return buf.data();

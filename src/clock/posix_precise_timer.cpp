@@ -1,14 +1,17 @@
+#include <poll.h>
 #include <sched.h>
+#include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <thread>
 
+#include "clock/os_timer.h"
 #include "clock/precise_timer.h"
 
 namespace tamberline {
@@ -20,66 +23,66 @@ timespec ToTimespec(std::chrono::nanoseconds ns) {
     return {static_cast<time_t>(secs.count()), static_cast<long>((ns - secs).count())};
 }
 
+// timerfd for the countdown, an eventfd to stop the thread that waits for both.
+class TPosixOsTimer : public TOsTimer {
+  public:
+    explicit TPosixOsTimer(std::function<void()> onExpiry) : onExpiry_(std::move(onExpiry)) {
+        // steady_clock is CLOCK_MONOTONIC, so TMonoTime stamps are absolute times on this fd's clock.
+        timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (timer_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
+        stop_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (stop_ < 0) {
+            close(timer_);
+            throw std::system_error(errno, std::generic_category(), "eventfd");
+        }
+        thread_ = std::thread([this] { Run(); });
+    }
+
+    ~TPosixOsTimer() override {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t w = write(stop_, &one, sizeof one);
+        thread_.join();
+        close(stop_);
+        close(timer_);
+    }
+
+    void WakeAt(TMonoTime instant) override {
+        itimerspec spec{};
+        const auto at = instant.time_since_epoch();
+        // A zero it_value would disarm: an instant at or before the clock's origin means "now" here.
+        spec.it_value = at.count() > 0 ? ToTimespec(at) : timespec{0, 1};
+        timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+
+    void Cancel() override {
+        const itimerspec off{};
+        timerfd_settime(timer_, 0, &off, nullptr);
+    }
+
+  private:
+    void Run() {
+        pollfd fds[2] = {{timer_, POLLIN, 0}, {stop_, POLLIN, 0}};
+        for (;;) {
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            if (fds[1].revents) return;
+            uint64_t expirations = 0;
+            // Nothing to read: the countdown was cancelled or moved after the wake-up.
+            if (read(timer_, &expirations, sizeof expirations) == sizeof expirations) onExpiry_();
+        }
+    }
+
+    std::function<void()> onExpiry_;
+    int timer_ = -1, stop_ = -1;
+    std::thread thread_;
+};
+
 }  // namespace
 
-TPreciseTimer::TPreciseTimer(bool precise) : earlyWake_(precise ? kEarlyWake : std::chrono::microseconds(0)) {
-    // steady_clock is CLOCK_MONOTONIC, so TMonoTime stamps are absolute times on this fd's clock.
-    fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
-}
-
-TPreciseTimer::~TPreciseTimer() {
-    close(fd_);
-}
-
-void TPreciseTimer::SetInterval(uint32_t ms, TMonoTime from) {
-    if (ms == interval_) return;
-    interval_ = ms;
-    if (enabled_) Arm(from);
-}
-
-void TPreciseTimer::SetEnabled(bool on, TMonoTime from) {
-    if (on == enabled_) return;
-    enabled_ = on;
-    if (on)
-        Arm(from);
-    else
-        Disarm();
-}
-
-std::chrono::nanoseconds TPreciseTimer::Period() const {
-    // A zero interval fires at once and then, if left enabled, every ms rather than in a tight loop.
-    return std::chrono::milliseconds(std::max<uint32_t>(interval_, 1));
-}
-
-void TPreciseTimer::Arm(TMonoTime from) {
-    due_ = from + std::chrono::milliseconds(interval_);
-    itimerspec spec{};
-    const auto wake = due_.time_since_epoch() - earlyWake_;
-    // A zero it_value would disarm: an instant at or before the clock's origin means "now" here.
-    spec.it_value = wake.count() > 0 ? ToTimespec(wake) : timespec{0, 1};
-    spec.it_interval = ToTimespec(Period());
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
-}
-
-void TPreciseTimer::Disarm() {
-    const itimerspec off{};
-    timerfd_settime(fd_, 0, &off, nullptr);
-    uint64_t expirations = 0;
-    // Drop an expiry that came before the disarm, so a loop does not wake for it.
-    while (read(fd_, &expirations, sizeof expirations) > 0) {
-    }
-}
-
-void TPreciseTimer::OnReadable() {
-    uint64_t expirations = 0;
-    if (read(fd_, &expirations, sizeof expirations) != sizeof expirations || !enabled_) return;
-    // The wake-up came earlyWake_ ahead; the last stretch is waited out here, to the microsecond.
-    while (std::chrono::steady_clock::now() < due_) {
-    }
-    firedDue_ = due_ + Period() * (expirations - 1);
-    due_ += Period() * expirations;
-    if (OnTimer) OnTimer();
+std::unique_ptr<TOsTimer> CreateOsTimer(std::function<void()> onExpiry) {
+    return std::make_unique<TPosixOsTimer>(std::move(onExpiry));
 }
 
 void UseFineTimerSlack() {

@@ -5,7 +5,7 @@
 
 namespace tamberline {
 
-TLocalDateTime TPosixSystemClock::Now() {
+TLocalDateTime TLocalSystemClock::Now() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     tm t{};
@@ -14,7 +14,7 @@ TLocalDateTime TPosixSystemClock::Now() {
             int(ts.tv_nsec / 1000000), t.tm_wday};
 }
 
-bool TPosixSystemClock::SetLocal(const TLocalDateTime& v) {
+bool TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
     // mktime would turn 25:75 into 02:15 of the next day; such a value is a fault, not a moment.
     if (!IsCalendarMoment(v)) return false;
     tm t{};
@@ -32,12 +32,12 @@ bool TPosixSystemClock::SetLocal(const TLocalDateTime& v) {
     return clock_settime(CLOCK_REALTIME, &ts) == 0;
 }
 
-std::string TPosixSystemClock::WeekdayAbbrev(int dayOfWeek) {
+std::string TLocalSystemClock::WeekdayAbbrev(int dayOfWeek) {
     if (dayOfWeek < 0 || dayOfWeek > 6) return {};
     return nl_langinfo(static_cast<nl_item>(ABDAY_1 + dayOfWeek));
 }
 
-std::string TPosixSystemClock::TimeSeparator() {
+std::string TLocalSystemClock::TimeSeparator() {
     return TimeSeparatorOf(nl_langinfo(T_FMT));
 }
 

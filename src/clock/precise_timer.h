@@ -3,11 +3,17 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "device/timer1.h"
 
 namespace tamberline {
 
+class TOsTimer;
+struct TPreciseTimerLink;
+
+// Expiries are handed to the UI thread through the poster the serial event thread uses
+// (serial/delivery.h), so one SetUiPoster binds both to an event loop, on every system alike.
 class TPreciseTimer : public TTimer1 {
   public:
     // throws std::system_error when the OS has no timer to give. `precise` false: a timer for checks
@@ -22,31 +28,30 @@ class TPreciseTimer : public TTimer1 {
     uint32_t Interval() const override { return interval_; }
     bool Enabled() const override { return enabled_; }
 
-    // Readable when the countdown has run out; event loops watch it and call OnReadable.
-    int Fd() const { return fd_; }
-    // Takes the expiry, waits out the last stretch to the due instant and calls OnTimer. A stale
-    // wake-up (timer disabled since) is ignored. Left enabled, it repeats every Interval() ms.
-    void OnReadable();
-
+    // Runs on the UI thread at the due instant (the last stretch is waited out there, to the
+    // microsecond). Left enabled, the timer repeats every Interval() ms.
     std::function<void()> OnTimer;
     // The instant the countdown now being served by OnTimer was due (not when it was noticed).
     TMonoTime FiredDue() const { return firedDue_; }
 
   private:
     void Arm(TMonoTime from);
-    void Disarm();
+    void WakeForDue();
+    void Expired();  // on the UI thread
     std::chrono::nanoseconds Period() const;
 
-    // The kernel wakes us this much before the due instant (wake-up from idle and scheduling take
-    // 50..300 µs); OnReadable waits out the rest on the CPU.
+    // The OS wakes its thread this much before the due instant (wake-up from idle, scheduling and
+    // the hand-over to the UI thread take 50..300 µs); Expired waits out the rest on the CPU.
     static constexpr std::chrono::microseconds kEarlyWake{300};
 
     std::chrono::microseconds earlyWake_;
-    int fd_ = -1;
+    std::shared_ptr<TPreciseTimerLink> link_;
+    std::unique_ptr<TOsTimer> os_;
     uint32_t interval_ = 1000;  // ms; the window layout's value until the first time frame
     bool enabled_ = false;
     TMonoTime due_{};  // when the running countdown ends
     TMonoTime firedDue_{};
+    unsigned armCount_ = 0;  // tells Expired whether OnTimer re-armed or stopped the timer itself
 };
 
 // Asks the kernel to wake this thread's timers without slack (1 ns instead of 50 µs). Threads

@@ -24,9 +24,10 @@ class TSystemClock {
     virtual std::string TimeSeparator() = 0;               // between hours and minutes, e.g. ":"
 };
 
-// Local clock of this machine: CLOCK_REALTIME with the process's time zone; the locale texts
-// follow LC_TIME as main() set it.
-class TPosixSystemClock : public TSystemClock {
+// Local clock of this machine. POSIX: CLOCK_REALTIME with the process's time zone, the locale texts
+// from LC_TIME as main() set it. Windows: GetLocalTime/SetLocalTime (with the system-time privilege
+// enabled when the account holds it), the texts from the user's locale.
+class TLocalSystemClock : public TSystemClock {
   public:
     TLocalDateTime Now() override;
     bool SetLocal(const TLocalDateTime& t) override;

@@ -1,6 +1,6 @@
 // The OS layer under the serial port component: one small interface, one implementation per OS
-// (posix_backend.cpp here). Every call returns 0 or the system error code (errno on POSIX), so the
-// component turns failures into EComPort with that code.
+// (posix_backend.cpp, win32_backend.cpp). Every call returns 0 or the system error code (errno on
+// POSIX, GetLastError() on Windows), so the component turns failures into EComPort with that code.
 #pragma once
 
 #include <memory>
@@ -46,8 +46,16 @@ class TComBackend {
 
 std::unique_ptr<TComBackend> CreatePlatformComBackend();
 
+// The device a port name stands for: "COM3" is "\\.\COM3" on Windows; on POSIX a name that is not
+// absolute lives under /dev ("ttyS0", "pts/1").
+std::string PlatformDevicePath(const std::string& portName);
+// PlatformDevicePath in the one spelling that two names of the same device share: Windows ignores the
+// case of device names ("Com1" and "COM1" are one port), POSIX does not.
+std::string PlatformDeviceKey(const std::string& portName);
 // True for the system error codes that mean the device itself went away (unplugged, hung up, node
 // removed), as opposed to a refused operation on a device that is still there.
 bool IsDeviceGoneError(int systemError);
+// The system code reported for I/O on a port that is not open.
+int NotOpenError();
 
 }  // namespace tamberline

@@ -1,20 +1,12 @@
 // Open/close, setters and blocking I/O of the port component; OS calls go through TComBackend.
 #include "serial/comport.h"
 
-#include <cerrno>
-
 #include "serial/backend.h"
 #include "serial/comthread.h"
 #include "serial/delivery.h"
 
 namespace tamberline {
 namespace {
-
-// Device names that are not absolute live under /dev ("ttyS0", "pts/1"), as "COM1" lives under "\\.\"
-// elsewhere; taken from the current directory they would name whatever happens to lie there.
-std::string DevicePath(const std::string& name) {
-    return (name.empty() || name.front() == '/') ? name : "/dev/" + name;
-}
 
 constexpr uint32_t kBaudNumbers[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                      14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -26,7 +18,7 @@ constexpr TComEvent kDeliveryOrder[] = {evError, evRxChar, evTxEmpty, evBreak, e
 }  // namespace
 
 std::string ComDevicePath(const std::string& name) {
-    return DevicePath(name);
+    return PlatformDeviceKey(name);
 }
 
 TCustomComPort::TCustomComPort() : TCustomComPort(nullptr) {}
@@ -115,7 +107,7 @@ void TCustomComPort::SetConnected(bool v) {
 }
 
 void TCustomComPort::OpenDevice() {
-    const int e = backend_->OpenDevice(DevicePath(port_));
+    const int e = backend_->OpenDevice(PlatformDevicePath(port_));
     if (e != 0) throw EComPort(1, e);
 }
 
@@ -250,7 +242,7 @@ std::chrono::nanoseconds TCustomComPort::CharacterTime() const {
 // ---- I/O
 
 int TCustomComPort::Write(const void* buf, int count) {
-    if (!connected_) throw EComPort(2, EBADF);
+    if (!connected_) throw EComPort(2, NotOpenError());
     if (count <= 0) return 0;
     int done = 0;
     const int e = backend_->Write(buf, count, done);
@@ -267,7 +259,7 @@ int TCustomComPort::ReadWithin(void* buf, int count, int waitMs) {
 }
 
 int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
-    if (!connected_) throw EComPort(3, EBADF);
+    if (!connected_) throw EComPort(3, NotOpenError());
     if (count <= 0) return 0;
     int got = 0;
     const int e = backend_->Read(buf, count, giveUpMs, got);
@@ -282,7 +274,7 @@ int TCustomComPort::ReadImpl(void* buf, int count, int giveUpMs) {
 
 int TCustomComPort::InputCount() {
     int n = 0;
-    const int e = connected_ ? backend_->InputCount(n) : EBADF;
+    const int e = connected_ ? backend_->InputCount(n) : NotOpenError();
     if (e != 0) Fail(10, e);
     return n;
 }
@@ -298,7 +290,7 @@ bool TCustomComPort::DeviceGone() const {
 
 TModemSignals TCustomComPort::ReadModemSignals() {
     TModemSignals s;
-    const int e = connected_ ? backend_->ModemStatus(s) : EBADF;
+    const int e = connected_ ? backend_->ModemStatus(s) : NotOpenError();
     if (e != 0) throw EComPort(11, e);
     return s;
 }

@@ -52,7 +52,7 @@ std::string BaudRateName(TBaudRate rate);
 TBaudRate BaudRateFromName(const std::string& name);  // no match gives br9600
 
 // The device that a port name opens. Two names are the same port when these agree, whatever
-// their spelling ("ttyS0" and "/dev/ttyS0").
+// their spelling ("ttyS0" and "/dev/ttyS0"; on Windows "Com1" and "COM1").
 std::string ComDevicePath(const std::string& name);
 
 // Monotonic instant (CLOCK_MONOTONIC on Linux) used for receive-event time stamps.
@@ -236,7 +236,7 @@ class TCustomComPort {
     void SetConnected(bool v);
 
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& v);  // a name that is not absolute is opened under /dev/
+    void SetPort(const std::string& v);  // "COM3" is \\.\COM3 on Windows; "ttyUSB0" is /dev/ttyUSB0 on POSIX
     TBaudRate BaudRate() const { return baudRate_; }
     void SetBaudRate(TBaudRate v);
     int32_t CustomBaudRate() const { return customBaudRate_; }

@@ -346,8 +346,22 @@ std::unique_ptr<TComBackend> CreatePlatformComBackend() {
     return std::make_unique<TPosixComBackend>();
 }
 
+// Device names that are not absolute live under /dev ("ttyS0", "pts/1"), as "COM1" lives under "\\.\"
+// on Windows; taken from the current directory they would name whatever happens to lie there.
+std::string PlatformDevicePath(const std::string& name) {
+    return (name.empty() || name.front() == '/') ? name : "/dev/" + name;
+}
+
+std::string PlatformDeviceKey(const std::string& name) {
+    return PlatformDevicePath(name);
+}
+
 bool IsDeviceGoneError(int systemError) {
     return systemError == EIO || systemError == ENXIO || systemError == ENODEV;
+}
+
+int NotOpenError() {
+    return EBADF;
 }
 
 }  // namespace tamberline

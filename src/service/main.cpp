@@ -16,8 +16,8 @@ int main(int argc, char**) {
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     UseRaisedPriority();       // refused without the right; the default then serves
-    TPosixSystemClock clock;
-    TPosixCurrentDirectory dir;
+    TLocalSystemClock clock;
+    TProcessCurrentDirectory dir;
     TPosixRealtimeClock realtime;
     TService service({clock, dir, realtime},
                      [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });

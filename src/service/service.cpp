@@ -54,8 +54,6 @@ bool TService::Start() {
     };
     timer1_.OnTimer = [this] { OnTick(); };
     linkTimer_.OnTimer = [this] { core_.LinkTimerTimer(); };
-    loop_.Watch(timer1_.Fd(), [this] { timer1_.OnReadable(); });
-    loop_.Watch(linkTimer_.Fd(), [this] { linkTimer_.OnReadable(); });
     core_.SetFrameDelay(std::chrono::milliseconds(settings_.OffsetMs));
 
     TStartupContext c{state_, view_, port_, os_.Dir, os_.Clock};

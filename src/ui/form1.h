@@ -12,7 +12,6 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSocketNotifier>
 #include <functional>
 #include <map>
 #include <memory>
@@ -161,9 +160,7 @@ class TForm1 : public QMainWindow, public TMainView {
     TCurrentDirectory& Dir;
     bool TrayAvailable;
     TPreciseTimer Timer1;
-    std::unique_ptr<QSocketNotifier> TimerNotifier;
     TPreciseTimer LinkTimer{false};  // the link watch's check, about once a second
-    std::unique_ptr<QSocketNotifier> LinkTimerNotifier;
     std::unique_ptr<TEndRequests> EndRequests;
     bool CloseStepsDone = false;
     std::unique_ptr<TProgramCore> Core;

@@ -34,13 +34,9 @@ void TForm1::ConnectEdit(QLineEdit* ed, void (TTimeEditor::*change)(const std::s
 
 void TForm1::ConnectHandlers() {
     ComPort1.OnRxChar = [this](TCustomComPort& sender, int count) { Core->ComPort1RxChar(sender, count); };
-    Timer1.OnTimer = [this] { Core->Timer1Timer(); };
-    TimerNotifier = std::make_unique<QSocketNotifier>(Timer1.Fd(), QSocketNotifier::Read);
-    connect(TimerNotifier.get(), &QSocketNotifier::activated, this, [this] { Guarded([&] { Timer1.OnReadable(); }); });
-    LinkTimer.OnTimer = [this] { Core->LinkTimerTimer(); };
-    LinkTimerNotifier = std::make_unique<QSocketNotifier>(LinkTimer.Fd(), QSocketNotifier::Read);
-    connect(LinkTimerNotifier.get(), &QSocketNotifier::activated, this,
-            [this] { Guarded([&] { LinkTimer.OnReadable(); }); });
+    // The timers hand their expiries to this thread through the same poster as the port's event thread.
+    Timer1.OnTimer = [this] { Guarded([&] { Core->Timer1Timer(); }); };
+    LinkTimer.OnTimer = [this] { Guarded([&] { Core->LinkTimerTimer(); }); };
 
     ConnectSpin(sbHours, &TZoneEditor::sbHoursUpClick, &TZoneEditor::sbHoursDownClick);
     ConnectSpin(sbMinutes, &TZoneEditor::sbMinutesUpClick, &TZoneEditor::sbMinutesDownClick);

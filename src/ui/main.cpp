@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     UseRaisedPriority();       // likewise; refused without the right, and then the default serves
     TApplication app(argc, argv);
     BindQtDelivery();
-    TPosixSystemClock clock;
-    TPosixCurrentDirectory dir;
+    TLocalSystemClock clock;
+    TProcessCurrentDirectory dir;
     TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
     // Started from log-in, the program may come up before the panel that holds the tray.
     QTimer trayWatch;

@@ -497,7 +497,7 @@ TEST(SettingsPath, LongAndDeepDirectoriesWork) {
             ASSERT_EQ(mkdir(name.c_str(), 0755), 0) << c.Name;
             ASSERT_EQ(chdir(name.c_str()), 0) << c.Name;
         }
-        TPosixCurrentDirectory cwd;
+        TProcessCurrentDirectory cwd;
         std::string path = SettingsPath(cwd);
         EXPECT_GT(path.size(), dir.Path().size() + c.Levels * c.NameLength) << c.Name;
         TIniFile ini(path);

@@ -49,7 +49,7 @@ TEST(TimeSeparatorOf, CharacterAfterTheHours) {
 
 // Reading only: nothing in the tests may change the computer's clock.
 TEST(PosixSystemClock, ReadsDateAndLocaleTexts) {
-    TPosixSystemClock c;  // the tests run in the "C" locale
+    TLocalSystemClock c;  // the tests run in the "C" locale
     const TLocalDateTime now = c.Now();
     EXPECT_GE(now.Year, 2024);
     // The weekday worked out from the date agrees with the system's own.

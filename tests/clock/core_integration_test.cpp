@@ -1,11 +1,11 @@
 // The whole core against the device simulator over a pseudo-terminal: real port, event thread,
-// delivery to a poll loop, timerfd tick, link watch; only the PC clock and the window are fakes.
+// delivery to a poll loop, the precise tick, link watch; only the PC clock and the window are fakes.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -42,9 +42,7 @@ class CoreIntegration : public ::testing::Test {
             core.Timer1Timer();
             if (OnTick) OnTick();
         };
-        loop.Watch(timer.Fd(), [this] { timer.OnReadable(); });
         linkTimer.OnTimer = [this] { core.LinkTimerTimer(); };
-        loop.Watch(linkTimer.Fd(), [this] { linkTimer.OnReadable(); });
         port.OnRxChar = [this](TCustomComPort& p, int n) { core.ComPort1RxChar(p, n); };
         ConfigureComPort1(port);
         port.SetPort(PortName());
@@ -52,8 +50,6 @@ class CoreIntegration : public ::testing::Test {
     }
     void TearDown() override {
         port.Close();
-        loop.Unwatch(timer.Fd());
-        loop.Unwatch(linkTimer.Fd());
         SetApplicationErrorHandler(nullptr);
     }
     virtual std::string PortName() { return sim->PtyPath(); }
@@ -225,9 +221,12 @@ TEST_F(CoreNoise, AfterNoiseTheShownAndSetTimeIsTheDevicesOwn) {
 
 // A fresh directory for the simulator's --link name.
 std::string NewLinkDir() {
-    char pattern[] = "/tmp/tamberline-link-XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
-    return pattern;
+    namespace fs = std::filesystem;
+    for (int i = 0;; ++i) {
+        const fs::path dir =
+            fs::temp_directory_path() / ("tamberline-link-" + std::to_string(std::rand()) + std::to_string(i));
+        if (fs::create_directory(dir)) return dir.string();
+    }
 }
 
 class CoreLink : public CoreIntegration {
@@ -235,7 +234,7 @@ class CoreLink : public CoreIntegration {
     CoreLink() : CoreLink(NewLinkDir()) {}
     ~CoreLink() override {
         sim.reset();
-        rmdir(dir_.c_str());
+        std::filesystem::remove(dir_);
     }
     std::string PortName() override { return dir_ + "/device"; }
 

@@ -22,22 +22,43 @@ void Bind(TComSelect& box, TComProperty property, TComPort* port) {
     box.SetComPort(port);
 }
 
+struct TPortCase {
+    const char* Name;
+    std::vector<std::string> Devices;
+    const char* PortName;  // the port's current name
+    int Index;
+    const char* Applied;  // port name after ApplySelection
+};
+
+// Names as each system lists its ports. Windows ignores the case of device names, so there another case
+// is the same device and keeps its spelling; on POSIX it is another device, which the box shows as listed.
+#ifdef _WIN32
+const TPortCase kPortCases[] = {
+    {"listed name", {"COM1", "COM10", "COM2"}, "COM2", 2, "COM2"},
+    {"other case is the same device and keeps its spelling", {"COM1", "COM2"}, "Com1", 0, "Com1"},
+    {"device path finds its name and keeps its spelling", {"COM1", "COM3"}, "\\\\.\\COM3", 1, "\\\\.\\COM3"},
+    // Nothing remembered: applying must not replace a working name by an empty one.
+    {"unlisted name shows nothing and is kept", {"COM1"}, "COM7", -1, "COM7"},
+    {"no devices: empty box keeps the name", {}, "COM1", -1, "COM1"},
+};
+// Two listed devices, and another spelling of the second.
+const std::vector<std::string> kTwoDevices = {"COM1", "COM3"};
+const char* const kSecondRespelled = "com3";
+#else
+const TPortCase kPortCases[] = {
+    {"listed name", {"/dev/COM1", "/dev/COM10", "/dev/COM2"}, "/dev/COM2", 2, "/dev/COM2"},
+    {"other case shown and applied as listed", {"/dev/COM1", "/dev/COM2"}, "/dev/Com1", 0, "/dev/COM1"},
+    {"bare name finds its device and keeps its spelling", {"/dev/ttyS0", "/dev/ttyUSB0"}, "ttyUSB0", 1, "ttyUSB0"},
+    // Nothing remembered: applying must not replace a working name by an empty one.
+    {"unlisted name shows nothing and is kept", {"/dev/ttyS0"}, "/dev/ttyACM3", -1, "/dev/ttyACM3"},
+    {"no devices: empty box keeps the name", {}, "COM1", -1, "COM1"},
+};
+const std::vector<std::string> kTwoDevices = {"/dev/ttyS0", "/dev/ttyUSB0"};
+const char* const kSecondRespelled = "ttyUSB0";
+#endif
+
 TEST(PortBox, ListsSelectsAndApplies) {
-    const struct {
-        const char* Name;
-        std::vector<std::string> Devices;
-        const char* PortName;  // the port's current name
-        int Index;
-        const char* Applied;  // port name after ApplySelection
-    } cases[] = {
-        {"listed name", {"/dev/COM1", "/dev/COM10", "/dev/COM2"}, "/dev/COM2", 2, "/dev/COM2"},
-        {"other case shown and applied as listed", {"/dev/COM1", "/dev/COM2"}, "/dev/Com1", 0, "/dev/COM1"},
-        {"bare name finds its device and keeps its spelling", {"/dev/ttyS0", "/dev/ttyUSB0"}, "ttyUSB0", 1, "ttyUSB0"},
-        // Nothing remembered: applying must not replace a working name by an empty one.
-        {"unlisted name shows nothing and is kept", {"/dev/ttyS0"}, "/dev/ttyACM3", -1, "/dev/ttyACM3"},
-        {"no devices: empty box keeps the name", {}, "COM1", -1, "COM1"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kPortCases) {
         SCOPED_TRACE(c.Name);
         TComPort port;
         port.SetPort(c.PortName);
@@ -56,19 +77,20 @@ TEST(PortBox, SameDeviceUnderAnotherSpellingReopensNothing) {
     TFakeLog log;
     TComPort port{std::make_unique<TFakeBackend>(log)};
     port.Events = 0;
-    port.SetPort("ttyUSB0");
+    port.SetPort(kSecondRespelled);
     port.Open();
     TComSelect box;
-    box.PortLister = ListOf({"/dev/ttyS0", "/dev/ttyUSB0"});
+    box.PortLister = ListOf(kTwoDevices);
     Bind(box, cpPort, &port);
+    EXPECT_EQ(box.ItemIndex(), 1);
     box.ApplySelection();
     EXPECT_EQ(log.Count("open"), 1);
     EXPECT_EQ(log.Count("close"), 0);
-    EXPECT_EQ(port.Port(), "ttyUSB0");
+    EXPECT_EQ(port.Port(), kSecondRespelled);
     box.Pick(0);  // another device does reopen
     box.ApplySelection();
     EXPECT_EQ(log.Count("close"), 1);
-    EXPECT_EQ(log.Count("open /dev/ttyS0"), 1);
+    EXPECT_EQ(log.Count("open " + PlatformDevicePath(kTwoDevices[0])), 1);
 }
 
 TEST(PortBox, UnreadableListRaisesAndLeavesNoHalfReadNames) {

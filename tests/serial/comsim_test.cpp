@@ -6,6 +6,7 @@
 
 #include "serial/comport.h"
 #include "serial/delivery.h"
+#include "support/cpu_time.h"
 #include "support/poll_loop.h"
 #include "support/sim_process.h"
 
@@ -84,6 +85,27 @@ TEST(ComPortWithSimulator, CloseLoopWhileBytesCome) {
     EXPECT_EQ(afterClose, 0);
     EXPECT_GT(f.received.size(), 0u);
     EXPECT_TRUE(f.errors.empty()) << f.errors.front();
+}
+
+// The simulator ends (a device unplugged): writing fails, nothing spins, and Close still returns.
+TEST(ComPortWithSimulator, HangUpGivesAnErrorWithoutSpinning) {
+    TSimFixture f;
+    f.port.Open();
+    ASSERT_TRUE(f.loop.RunUntil([&] { return !f.received.empty(); }, 3500ms));
+    f.sim.Command("quit");
+    ASSERT_TRUE(f.sim.WaitExit(3000));
+    f.loop.RunFor(300ms);  // the last reports drain
+    const auto cpu0 = ProcessCpuTime();
+    const auto t0 = std::chrono::steady_clock::now();
+    f.loop.RunFor(1000ms);
+    const double share =
+        double((ProcessCpuTime() - cpu0).count()) / double((std::chrono::steady_clock::now() - t0).count());
+    EXPECT_LT(share, 0.05) << "CPU share while the device is gone";
+    const char c = 0;
+    EXPECT_THROW(f.port.Write(&c, 1), EComPort);
+    const auto c0 = std::chrono::steady_clock::now();
+    f.port.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - c0, 500ms);
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
-tamberline_gtest(comthread_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/comthread_test.cpp
-  LIBS tamberline_serial tamberline_test_support)
+if(NOT WIN32)
+  tamberline_gtest(comthread_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/comthread_test.cpp
+    LIBS tamberline_serial tamberline_test_support)
+endif()

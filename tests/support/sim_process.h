@@ -1,5 +1,8 @@
 // Runs the device simulator for a test: starts it with arguments, learns its pseudo-terminal from the
-// first line it prints, talks to it through stdin/stdout, and stops it at destruction.
+// first line it prints, talks to it through stdin/stdout, and stops it at destruction. Under wine the
+// simulator is the native Linux program, started through the shell with its stdin and stdout in
+// files of a folder that the test run names (TAMBERLINE_WINE_SIM_DIR), and PtyPath() is the COM port
+// mapped onto the simulator's link in that folder (TAMBERLINE_WINE_SIM_PORT).
 #pragma once
 
 #include <sys/types.h>
@@ -32,10 +35,15 @@ class TSimProcess {
     std::optional<int> WaitExit(int waitMs);
 
   private:
+    // The first whole line of what has been read so far, without its line end.
+    std::optional<std::string> TakeLine();
+
     pid_t pid_ = -1;
     int toSim_ = -1, fromSim_ = -1;
     std::string buffered_;
     std::string ptyPath_;
+    std::string dir_;           // Windows: the folder of the simulator's files, as a Windows path
+    long long readOffset_ = 0;  // Windows: how much of its output has been read
 };
 
 }  // namespace tamberline

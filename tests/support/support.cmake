@@ -1,8 +1,13 @@
 # Helpers shared by the tests and benchmarks: the plain event loop, pty pairs, the simulator process.
-add_library(tamberline_test_support STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/poll_loop.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pty_pair.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp)
+# On Windows the simulator still runs natively on the Linux side (started through wine), and there is
+# no pseudo-terminal of the test's own.
+set(support_sources ${CMAKE_CURRENT_LIST_DIR}/poll_loop.cpp ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
+                    ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_sim_process.cpp
+                    ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_cpu_time.cpp)
+if(NOT WIN32)
+  list(APPEND support_sources ${CMAKE_CURRENT_LIST_DIR}/posix_pty_pair.cpp)
+endif()
+add_library(tamberline_test_support STATIC ${support_sources})
 target_include_directories(tamberline_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(tamberline_test_support PUBLIC tamberline_serial Threads::Threads)
 

@@ -15,6 +15,7 @@
 #include "support/pty_pair.h"
 #include "ui/error_box.h"
 #include "ui/form1.h"
+#include "ui/qt_delivery.h"
 
 namespace tamberline {
 
@@ -109,6 +110,7 @@ class EditorsWindowTest : public QObject {
 
   private slots:
     void initTestCase() {
+        BindQtDelivery();  // the timers' expiries and the port's reports reach this thread, as in the program
         InstallGeneralErrorHandler();
         SetErrorBoxHook([this](const std::string& text) { generalErrors.push_back(text); });
     }

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the libraries below the window, their tests and tamberline-probe
+# with MinGW-w64, and runs them under wine against the native device simulator. Installs what it
+# needs; without the cross tools it says so and succeeds. Nothing here may set the machine's clock:
+# wine runs without the right to (CAP_SYS_TIME dropped) and through a shim that records clock
+# settings instead (tests/support/wine_shim.cpp).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+. scripts/deps.sh
+tamberline_install_windows_deps || true
+wine=/usr/lib/wine/wine64
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ ! -x "$wine" ] || [ ! -d /usr/src/googletest ]; then
+  echo "== Windows build: skipped (MinGW-w64, wine64 or the GoogleTest sources are missing) =="
+  exit 0
+fi
+
+host=${TAMBERLINE_HOST_BUILD:-build}
+if [ ! -x "$host/tools/sim/tamberline-sim" ]; then
+  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+  cmake --build "$host" -j"$(nproc)" --target tamberline-sim
+fi
+dir=$root/build-win
+w=$dir/wine
+mkdir -p "$w/sim" "$w/probe"
+
+# Without debug information (-g) the cross-build takes far less time, and CI's budget is tight.
+# wine as its tests run it: a throw-away prefix, no right to set the clock, the shim preloaded.
+g++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$w/shim.so" tests/support/wine_shim.cpp -ldl
+cat >"$w/run.sh" <<RUN
+#!/usr/bin/env bash
+export WINEPREFIX='$w/prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$w/shim.so'
+export TAMBERLINE_CLOCK_LOG='$w/clock.log' TAMBERLINE_WINE_SIM_DIR='$w/sim' TAMBERLINE_WINE_SIM_PORT=COM5
+exec setpriv --bounding-set -sys_time -- $wine "\$@"
+RUN
+chmod +x "$w/run.sh"
+
+echo "== Windows build (MinGW-w64) =="
+cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
+  -DBUILD_TESTING=ON -DTAMBERLINE_UI=OFF -DTAMBERLINE_HOST_SIM="$root/$host/tools/sim/tamberline-sim" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$w/run.sh" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
+
+stop_wine() { WINEPREFIX="$w/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+# One server for all the tests, started here and in the foreground: tests starting together do not
+# race to start their own, and, being no session leader, it never takes a simulator's terminal as its
+# controlling one (whose hang-up would send it SIGHUP).
+start_wine() {
+  WINEPREFIX="$w/prefix" LD_PRELOAD="$w/shim.so" setpriv --bounding-set -sys_time -- \
+    /usr/lib/wine/wineserver -f -p >/dev/null 2>&1 &
+  sleep 0.5
+}
+trap stop_wine EXIT
+stop_wine
+rm -rf "$w/prefix" "$w/clock.log"
+start_wine
+"$w/run.sh" wineboot -i >/dev/null 2>&1
+# The simulators' links stand in for COM ports; wine reads the mapping when its server starts.
+"$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$w/sim/com" /f >/dev/null 2>&1
+"$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM6 /d "$w/probe/com" /f >/dev/null 2>&1
+stop_wine
+sleep 0.5
+start_wine
+# Also starts the prefix's services, before tests start side by side.
+"$w/run.sh" reg query 'HKLM\Software\Wine\Ports' | grep -q COM5 || { echo "COM5 not mapped"; exit 1; }
+
+echo "== Windows tests under wine =="
+(cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+
+echo "== tamberline-probe.exe under wine, 10 s against the simulator (wine adds its own latency) =="
+coproc PROBESIM { exec "$host/tools/sim/tamberline-sim" --phase 30 --link "$w/probe/com"; }
+read -r _ <&"${PROBESIM[0]}"
+"$w/run.sh" "$dir/tools/probe/tamberline-probe.exe" COM6 10 | tail -n 3
+kill "$PROBESIM_PID"
+wait "$PROBESIM_PID" 2>/dev/null || true

@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <mutex>
+
+#include "clock/system_clock.h"
+#include "serial/wide_text.h"
+
+namespace tamberline {
+namespace {
+
+// SetLocalTime would carry 31 June over into July, or fail in ways that vary between versions: a
+// field out of range is refused before the system sees it, as are years SYSTEMTIME cannot hold.
+bool InRange(const TLocalDateTime& v) {
+    return IsCalendarMoment(v) && v.Year >= 1601 && v.Year <= 30827;
+}
+
+// The right to change the clock (SE_SYSTEMTIME_NAME) is held by administrators but off in their
+// token until asked for.
+void EnableSystemTimePrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    TOKEN_PRIVILEGES p{};
+    p.PrivilegeCount = 1;
+    p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, L"SeSystemtimePrivilege", &p.Privileges[0].Luid))
+        AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr);  // not held: SetLocalTime refuses
+    CloseHandle(token);
+}
+
+}  // namespace
+
+TLocalDateTime TLocalSystemClock::Now() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, t.wDayOfWeek};
+}
+
+bool TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
+    if (!InRange(v)) return false;
+    static std::once_flag privilege;
+    std::call_once(privilege, EnableSystemTimePrivilege);
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(v.Year);
+    t.wMonth = static_cast<WORD>(v.Month);
+    t.wDay = static_cast<WORD>(v.Day);
+    t.wHour = static_cast<WORD>(v.Hour);
+    t.wMinute = static_cast<WORD>(v.Minute);
+    t.wSecond = static_cast<WORD>(v.Second);
+    t.wMilliseconds = static_cast<WORD>(v.Millisecond);
+    // A refusal (no right to change the clock) passes silently.
+    return SetLocalTime(&t) != 0;
+}
+
+std::string TLocalSystemClock::WeekdayAbbrev(int dayOfWeek) {
+    if (dayOfWeek < 0 || dayOfWeek > 6) return {};
+    // 7 January 2024 was a Sunday; the day of that week with the wanted weekday names it.
+    SYSTEMTIME t{};
+    t.wYear = 2024;
+    t.wMonth = 1;
+    t.wDay = static_cast<WORD>(7 + dayOfWeek);
+    t.wDayOfWeek = static_cast<WORD>(dayOfWeek);
+    wchar_t buf[64];
+    const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, L"ddd", buf, 64, nullptr);
+    return n > 1 ? Narrow(buf, static_cast<size_t>(n - 1)) : std::string();
+}
+
+std::string TLocalSystemClock::TimeSeparator() {
+    wchar_t buf[8];
+    const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, buf, 8);
+    return n > 1 ? Narrow(buf, static_cast<size_t>(n - 1)) : std::string(":");
+}
+
+}  // namespace tamberline

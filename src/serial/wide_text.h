@@ -1,0 +1,14 @@
+// UTF-8 inside the program, UTF-16 at the Windows calls: the two conversions every Win32 backend
+// needs. Only Windows builds implement it (win32_wide_text.cpp).
+#pragma once
+
+#include <string>
+
+namespace tamberline {
+
+// Invalid sequences become U+FFFD rather than cutting the text short.
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
+std::string Narrow(const wchar_t* wide, size_t length);
+
+}  // namespace tamberline

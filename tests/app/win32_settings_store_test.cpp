@@ -1,0 +1,195 @@
+// The settings file's Windows side: its path from the current directory, UTF-8 names and paths
+// beyond MAX_PATH, the replace step refusing a read-only file, and the one temporary name shared by
+// writers that died or write at the same time.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "app/current_dir.h"
+#include "app/inifile.h"
+#include "serial/wide_text.h"
+#include "support/fake_os.h"
+
+namespace tamberline {
+namespace {
+
+// Removes a folder and everything in it, however deep (long-path form).
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileW((L"\\\\?\\" + dir + L"\\*").c_str(), &d);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring n = d.cFileName;
+            if (n == L"." || n == L"..") continue;
+            const std::wstring child = dir + L"\\" + n;
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW((L"\\\\?\\" + child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((L"\\\\?\\" + child).c_str());
+            }
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+    }
+    RemoveDirectoryW((L"\\\\?\\" + dir).c_str());
+}
+
+// A fresh folder under the temporary one, named in Cyrillic, removed with its contents at the end.
+struct TTempFolder {
+    std::wstring path;
+    TTempFolder() {
+        static int count = 0;
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        path = std::wstring(base) + L"Настройки-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(count++);
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+    ~TTempFolder() { RemoveTree(path); }
+    std::string Utf8() const { return Narrow(path); }
+};
+
+std::vector<std::wstring> Entries(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileW((L"\\\\?\\" + dir + L"\\*").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring n = d.cFileName;
+        if (n != L"." && n != L"..") names.push_back(n);
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+    return names;
+}
+
+TEST(Win32SettingsPath, JoinsWithABackslash) {
+    for (const auto& [dir, want] : std::vector<std::pair<std::string, std::string>>{
+             {"C:\\Users\\Иван", "C:\\Users\\Иван\\Settings.INI"}, {"C:\\", "C:\\Settings.INI"}}) {
+        test::TFixedDir d(dir);
+        EXPECT_EQ(SettingsPath(d), want);
+    }
+}
+
+TEST(Win32SettingsPath, CurrentDirectoryInUtf8) {
+    TTempFolder folder;
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.path.c_str()));
+    TProcessCurrentDirectory cwd;
+    const std::string got = cwd.Get();
+    SetCurrentDirectoryW(old);
+    EXPECT_EQ(got, folder.Utf8());
+}
+
+TEST(Win32SettingsStore, DeepPathWritesAndReadsBack) {
+    TTempFolder folder;
+    std::wstring dir = folder.path;
+    for (wchar_t c : {L'a', L'b', L'c'}) {  // 3 x 100 characters: beyond MAX_PATH
+        dir += L"\\" + std::wstring(100, c);
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr));
+    }
+    const std::string path = Narrow(dir) + "\\Settings.INI";
+    ASSERT_GT(path.size(), size_t{MAX_PATH});
+    TIniFile ini(path);
+    ini.WriteString("ComPortSettings", "ComPort", "COM7");
+    ini.WriteInteger("Common Settings", "SumWnt", 1);
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", "Com1"), "COM7");
+    EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", 0), 1);
+    EXPECT_EQ(Entries(dir), std::vector<std::wstring>{L"Settings.INI"});  // no temporary file left
+}
+
+TEST(Win32SettingsStore, ReadOnlyFileIsRefusedAndKept) {
+    TTempFolder folder;
+    const std::string path = folder.Utf8() + "\\Settings.INI";
+    TIniFile ini(path);
+    ini.WriteString("A", "x", "1");
+    const std::wstring wide = folder.path + L"\\Settings.INI";
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+    try {
+        ini.WriteString("A", "x", "2");
+        ADD_FAILURE() << "no error";
+    } catch (const EIniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    EXPECT_EQ(ini.ReadString("A", "x", ""), "1");
+    EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+void Put(const std::wstring& path, const std::string& text) {
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+std::string Get(const std::string& path) {
+    return TIniFile(path).ReadString("A", "x", "<none>");
+}
+
+// What an earlier write left at the fixed temporary name is replaced; what cannot be removed makes the
+// write fail, not land elsewhere.
+TEST(Win32SettingsStore, LeftoverTemporaryFile) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::wstring& tmp)> Leave;
+        bool WriteWorks;
+    } cases[] = {
+        {"partial file of a killed writer", [](const std::wstring& t) { Put(t, "[A]\nx="); }, true},
+        {"read-only file",
+         [](const std::wstring& t) {
+             Put(t, "[A]\nx=7\n");
+             SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         true},
+        {"folder", [](const std::wstring& t) { CreateDirectoryW(t.c_str(), nullptr); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder folder;
+        const std::string path = folder.Utf8() + "\\Settings.INI";
+        Put(folder.path + L"\\Settings.INI", "[A]\nx=1\n");
+        c.Leave(folder.path + L"\\.Settings.INI.tmp");
+        bool wrote = true;
+        try {
+            TIniFile(path).WriteString("A", "x", "2");
+        } catch (const EIniFileError& e) {
+            wrote = false;
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+        }
+        EXPECT_EQ(wrote, c.WriteWorks);
+        EXPECT_EQ(Get(path), c.WriteWorks ? "2" : "1");
+        if (c.WriteWorks) {
+            EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
+        }
+    }
+}
+
+// Two writers at once share the one temporary name: neither fails and neither corrupts the other.
+TEST(Win32SettingsStore, ConcurrentWritersTakeTurns) {
+    TTempFolder folder;
+    const std::string path = folder.Utf8() + "\\Settings.INI";
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> writers;
+    for (const char* value : {"1", "2"})
+        writers.emplace_back([&, value] {
+            for (int i = 0; i < 50; ++i)
+                try {
+                    TIniFile(path).WriteString("A", "x", value);
+                } catch (const EIniFileError&) {
+                    ++failures;
+                }
+        });
+    for (auto& w : writers)
+        w.join();
+    EXPECT_EQ(failures, 0);
+    const std::string after = Get(path);
+    EXPECT_TRUE(after == "1" || after == "2") << after;
+    EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
+}
+
+}  // namespace
+}  // namespace tamberline
