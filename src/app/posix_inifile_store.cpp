@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
 
 #include "app/inifile_store.h"
@@ -98,7 +99,6 @@ bool WriteAll(int fd, const std::string& s) {
 // the settings file takes a few ms; only a writer that hangs (stopped, disk stalled) holds it longer.
 constexpr int kTempLockWaitMs = 2000;
 constexpr int kTempLockPollMs = 5;
-constexpr int kTempAttempts = 8;
 
 bool LockWithin(int fd) {
     for (int waited = 0;; waited += kTempLockPollMs) {
@@ -139,8 +139,12 @@ bool RemoveLeftover(int dir, const std::string& name) {
 
 // A new, empty temporary file at the fixed name, locked: the lock marks it as being written for as
 // long as this process holds it open, and the kernel drops it when the process dies.
+// Writers that keep taking turns (each one's rename frees the name for the next) are waited out
+// for the same time as one that holds it, not for a count of turns: a count ran out when two
+// writers wrote in a loop on a busy machine, and a write then failed that would have come through.
 TFd CreateTemp(int dir, const std::string& name) {
-    for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTempLockWaitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
         TFd fd(openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!fd.Ok()) {
             if (errno != EEXIST || !RemoveLeftover(dir, name)) return TFd();

@@ -4,6 +4,7 @@
 // windows.h names its own ReplaceFile as a macro, which would rename this unit's function.
 #undef ReplaceFile
 
+#include <chrono>
 #include <string>
 
 #include "app/inifile_store.h"
@@ -56,7 +57,6 @@ bool WriteAll(HANDLE h, const std::string& s) {
 // the settings file takes a few ms; only a writer that hangs (stopped, disk stalled) holds it longer.
 constexpr DWORD kTempLockWaitMs = 2000;
 constexpr DWORD kTempLockPollMs = 5;
-constexpr int kTempAttempts = 8;
 
 // The folder part of a path, with its last backslash ("" for a bare name).
 std::wstring FolderOf(const std::wstring& path) {
@@ -97,8 +97,10 @@ bool RemoveLeftover(const std::wstring& tmp) {
 // A new, empty temporary file at the fixed name, held open: while this handle lives no other writer can
 // open the name (it is shared for deletion only, which MoveFileExW needs), and the system lets go of it
 // when the process dies, as the POSIX side's lock.
+// Writers taking turns are waited out for a time, not a count of turns, as on POSIX.
 THandle CreateTemp(const std::wstring& tmp, DWORD attributes) {
-    for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTempLockWaitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
         THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, attributes,
                               nullptr));
         if (f.Ok()) return f;
