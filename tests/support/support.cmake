@@ -11,9 +11,11 @@ add_library(tamberline_test_support STATIC ${support_sources})
 target_include_directories(tamberline_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(tamberline_test_support PUBLIC tamberline_serial Threads::Threads)
 
-# The LD_PRELOAD stand-in for setting the machine's clock. Never sanitized: it is loaded before
-# everything else, the sanitizers' runtime included.
-add_library(tamberline_clock_recorder SHARED ${CMAKE_CURRENT_LIST_DIR}/clock_recorder.cpp)
-target_compile_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
-target_link_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
-target_link_libraries(tamberline_clock_recorder PRIVATE ${CMAKE_DL_LIBS})
+# The LD_PRELOAD stand-in for setting the machine's clock, for programs run on the host. Never
+# sanitized: it is loaded before everything else, the sanitizers' runtime included.
+if(NOT WIN32)
+  add_library(tamberline_clock_recorder SHARED ${CMAKE_CURRENT_LIST_DIR}/clock_recorder.cpp)
+  target_compile_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
+  target_link_options(tamberline_clock_recorder PRIVATE -fno-sanitize=all)
+  target_link_libraries(tamberline_clock_recorder PRIVATE ${CMAKE_DL_LIBS})
+endif()
