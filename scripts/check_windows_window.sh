@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The packaged tamberline.exe under wine on a virtual desktop (Xvfb with trayer), against the
+# The installed tamberline.exe under wine on a virtual desktop (Xvfb with trayer), against the
 # simulator on COM5: the window appears and hides to the tray, the device's time advances on it,
 # the zone query is the first thing the device hears, and the hourly synchronisation asks for the
 # device's hh:00:01. Called by scripts/test_windows.sh with its wine runner and prefix:
-#   check_windows_window.sh PACKAGE_ZIP WINE_DIR HOST_BUILD
+#   check_windows_window.sh INSTALLER WINE_DIR HOST_BUILD
+# The installer runs silently (/S) into the prefix first; the program then runs from where it put
+# it, in the working folder its shortcuts give it.
 # wine 8 sets no clock: NtSetSystemTime refuses any step over half a second ("err:sync ... not
 # allowed: difference N ms") and the program stays silent as on a refused change. That line, taken
 # with the moment it appears, is the record of the time asked for; the runner also drops the right
@@ -13,27 +15,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-zip=$(realpath "$1") w=$2 host=$3
+installer=$(realpath "$1") w=$2 host=$3
 . scripts/virtual_desktop.sh
 
-shots=$w/shots app=$w/app work=$w/work
-rm -rf "$shots" "$app" "$work" "$w/sim.in"
-mkdir -p "$shots" "$app" "$work"
-(cd "$app" && unzip -q "$zip")
-exe=$(echo "$app"/*/tamberline.exe)
-
+shots=$w/shots
+rm -rf "$shots" "$w/sim.in" "$w/sim.log" "$w/wine.log"
+mkdir -p "$shots"
 pids=()
+fail() {
+  echo "check_windows_window: $*" >&2
+  for f in sim wine; do [ -f "$w/$f.log" ] && echo "  $f: $(tr '\n' '|' <"$w/$f.log" | tail -c 600)" >&2; done
+  exit 1
+}
+
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
-fail() {
-  echo "check_windows_window: $*" >&2
-  echo "  simulator: $(tr '\n' '|' <"$w/sim.log")" >&2
-  echo "  wine: $(tr '\n' '|' <"$w/wine.log" | tail -c 600)" >&2
-  exit 1
-}
 # Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
   local n=$1 i
@@ -45,6 +44,15 @@ wait_for() {
 # A desktop of its own, whatever display the caller has.
 unset DISPLAY
 tamberline_virtual_desktop "${TAMBERLINE_CHECK_DISPLAY:-14}"
+# On that desktop: wine's desktop process, started by the first window of the prefix, keeps the
+# display it found.
+"$w/run.sh" "$installer" /S || fail "the installer failed"
+c=$w/prefix/drive_c
+exe="$c/Program Files/Tamberline/tamberline.exe"
+work=$(echo "$c"/users/*/AppData/Roaming/Tamberline)
+[ -f "$exe" ] && [ -d "$work" ] || fail "the installer left no program or no working folder"
+ls "$c"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Настройка времени.lnk" >/dev/null ||
+  fail "the installer made no Start-menu entry"
 
 mkfifo "$w/sim.in"
 "$host/tools/sim/tamberline-sim" --link "$w/sim/com" <"$w/sim.in" >"$w/sim.log" 2>&1 &

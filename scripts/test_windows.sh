@@ -95,5 +95,5 @@ wait "$PROBESIM_PID" 2>/dev/null || true
 [ -n "$qt" ] || exit 0
 echo "== Windows packages: ZIP and NSIS installer =="
 (cd "$dir" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null && ls tamberline-*-win64.*)
-echo "== tamberline.exe under wine on a virtual desktop against the simulator =="
-bash scripts/check_windows_window.sh "$(ls "$dir"/tamberline-*-win64.zip)" "$w" "$root/$host"
+echo "== tamberline.exe installed silently, then run under wine on a virtual desktop against the simulator =="
+bash scripts/check_windows_window.sh "$(ls "$dir"/tamberline-*-win64.exe)" "$w" "$root/$host"

@@ -4,7 +4,8 @@
 ; administrator; the shortcuts and that folder are the installing user's, hence the switches of the
 ; shell folders' context below.
 
-Unicode true
+; A 64-bit installer for the 64-bit program: it also runs where no 32-bit layer is (wine64 alone).
+Target amd64-unicode
 
 !define TAMBERLINE_LINK "Настройка времени.lnk"
 
