@@ -8,6 +8,13 @@ install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6
 install(FILES ${qt_bin}/libgcc_s_seh-1.dll ${qt_bin}/libstdc++-6.dll ${qt_bin}/libwinpthread-1.dll DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+# The libraries come with their debug information (libstdc++ alone 23 MB); the package, of which
+# CPack strips only the program, leaves it behind.
+install(CODE "
+  file(GLOB dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*/*.dll\")
+  foreach(f \${dlls})
+    execute_process(COMMAND ${CMAKE_STRIP} --strip-debug \${f} COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()")
 
 set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_FILE_NAME tamberline-${PROJECT_VERSION}-win64)

@@ -54,6 +54,11 @@ RUN
 chmod +x "$w/run.sh"
 
 echo "== Windows build (MinGW-w64) =="
+# A build made with the other toolchain (Qt appeared or went away) starts afresh: CMake keeps the
+# first toolchain of a build folder.
+if ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=${cross[0]#*=}" "$dir/CMakeCache.txt" 2>/dev/null; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+fi
 cmake -S . -B "$dir" "${cross[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
   -DBUILD_TESTING=ON -DTAMBERLINE_HOST_SIM="$root/$host/tools/sim/tamberline-sim" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$w/run.sh" >/dev/null
