@@ -1,7 +1,6 @@
 # Installation and packages. On Linux: the program, the headless service with its systemd unit and
 # the simulator, the menu and autostart entries, the icons, manual pages and the README's user part,
-# packed by `cpack -G DEB` into
-# tamberline_<version>_<arch>.deb. Other package generators add their settings here.
+# packed by `cpack -G DEB` into tamberline_<version>_<arch>.deb. On Windows see WindowsPackage.cmake.
 include(GNUInstallDirs)
 set(TAMBERLINE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -86,6 +85,13 @@ program without a device.")
   # Directories made by the install are 0755 whatever the builder's umask.
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                                   WORLD_READ WORLD_EXECUTE)
+endif()
+
+# On Windows: a folder with the program, the Qt libraries and plug-ins it loads and the compiler's
+# runtime, as a ZIP and as an NSIS installer. The shortcuts give the program a per-user working
+# folder, since the settings file lives in the current directory.
+if(WIN32 AND TARGET tamberline)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
 endif()
 
 include(CPack)

@@ -12,7 +12,8 @@ tamberline_install_deps() {
 
 # The Windows stage: the MinGW-w64 cross compilers, wine, and GoogleTest's sources to build with them.
 tamberline_install_windows_deps() {
-  tamberline_install_missing g++-mingw-w64-x86-64-posix wine64 googletest
+  # nsis: the installer; unzip, x11-utils: the packaged program's run on a virtual desktop.
+  tamberline_install_missing g++-mingw-w64-x86-64-posix wine64 googletest nsis unzip x11-utils
 }
 
 # The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.

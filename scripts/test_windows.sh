@@ -24,21 +24,43 @@ dir=$root/build-win
 w=$dir/wine
 mkdir -p "$w/sim" "$w/probe"
 
+# Qt for MinGW (../shared/qt6-mingw beside the repository) makes the window's build and packages;
+# without it the stage builds what lies below the window. The repository's own folder is the
+# common one of its worktrees.
+common=$(git rev-parse --path-format=absolute --git-common-dir 2>/dev/null || echo "$root/.git")
+qt=${TAMBERLINE_QT_MINGW:-$(dirname "$(dirname "$common")")/shared/qt6-mingw}
+if [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
+  # Qt's libraries bring the shared compiler runtime; the program uses those copies too.
+  cross=(-DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_HOST_PATH=/usr
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DTAMBERLINE_UI=ON -DTAMBERLINE_STATIC_RUNTIME=OFF)
+  winepath="Z:${qt//\//\\}\\bin"
+else
+  echo "== Windows window and packages: skipped (no Qt for MinGW in $qt; TAMBERLINE_QT_MINGW names another) =="
+  qt=""
+  cross=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DTAMBERLINE_UI=OFF -DTAMBERLINE_STATIC_RUNTIME=ON)
+  winepath=""
+fi
+
 # Without debug information (-g) the cross-build takes far less time, and CI's budget is tight.
 # wine as its tests run it: a throw-away prefix, no right to set the clock, the shim preloaded.
 g++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$w/shim.so" tests/support/wine_shim.cpp -ldl
 cat >"$w/run.sh" <<RUN
 #!/usr/bin/env bash
-export WINEPREFIX='$w/prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$w/shim.so'
+export WINEPREFIX='$w/prefix' WINEDEBUG=\${WINEDEBUG:--all} WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$w/shim.so'
+export WINEPATH='$winepath'
 export TAMBERLINE_CLOCK_LOG='$w/clock.log' TAMBERLINE_WINE_SIM_DIR='$w/sim' TAMBERLINE_WINE_SIM_PORT=COM5
 exec setpriv --bounding-set -sys_time -- $wine "\$@"
 RUN
 chmod +x "$w/run.sh"
 
 echo "== Windows build (MinGW-w64) =="
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
-  -DBUILD_TESTING=ON -DTAMBERLINE_UI=OFF -DTAMBERLINE_HOST_SIM="$root/$host/tools/sim/tamberline-sim" \
+# A build made with the other toolchain (Qt appeared or went away) starts afresh: CMake keeps the
+# first toolchain of a build folder.
+if ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=${cross[0]#*=}" "$dir/CMakeCache.txt" 2>/dev/null; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+fi
+cmake -S . -B "$dir" "${cross[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
+  -DBUILD_TESTING=ON -DTAMBERLINE_HOST_SIM="$root/$host/tools/sim/tamberline-sim" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$w/run.sh" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 
@@ -74,3 +96,9 @@ read -r _ <&"${PROBESIM[0]}"
 "$w/run.sh" "$dir/tools/probe/tamberline-probe.exe" COM6 10 | tail -n 3
 kill "$PROBESIM_PID"
 wait "$PROBESIM_PID" 2>/dev/null || true
+
+[ -n "$qt" ] || exit 0
+echo "== Windows packages: ZIP and NSIS installer =="
+(cd "$dir" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null && ls tamberline-*-win64.*)
+echo "== tamberline.exe installed silently, then run under wine on a virtual desktop against the simulator =="
+bash scripts/check_windows_window.sh "$(ls "$dir"/tamberline-*-win64.exe)" "$w" "$root/$host"

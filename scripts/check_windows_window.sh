@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The installed tamberline.exe under wine on a virtual desktop (Xvfb with trayer), against the
+# simulator on COM5: the window appears and hides to the tray, the device's time advances on it,
+# the zone query is the first thing the device hears, and the hourly synchronisation asks for the
+# device's hh:00:01. Called by scripts/test_windows.sh with its wine runner and prefix:
+#   check_windows_window.sh INSTALLER WINE_DIR HOST_BUILD
+# The installer runs silently (/S) into the prefix first; the program then runs from where it put
+# it, in the working folder its shortcuts give it.
+# wine 8 sets no clock: NtSetSystemTime refuses any step over half a second ("err:sync ... not
+# allowed: difference N ms") and the program stays silent as on a refused change. That line, taken
+# with the moment it appears, is the record of the time asked for; the runner also drops the right
+# to set the clock and preloads the shim that records clock_settime, should wine ever call it.
+# Screenshots in $WINE_DIR/shots: tray.png (the icon), sync-a/-b.png and nosync.png (the window in
+# both modes).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+installer=$(realpath "$1") w=$2 host=$3
+. scripts/virtual_desktop.sh
+
+shots=$w/shots
+rm -rf "$shots" "$w/sim.in" "$w/sim.log" "$w/wine.log"
+mkdir -p "$shots"
+pids=()
+fail() {
+  echo "check_windows_window: $*" >&2
+  for f in sim wine; do [ -f "$w/$f.log" ] && echo "  $f: $(tr '\n' '|' <"$w/$f.log" | tail -c 600)" >&2; done
+  exit 1
+}
+
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+  local n=$1 i
+  shift
+  for ((i = 0; i < n; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+# A desktop of its own, whatever display the caller has.
+unset DISPLAY
+tamberline_virtual_desktop "${TAMBERLINE_CHECK_DISPLAY:-14}"
+# On that desktop: wine's desktop process, started by the first window of the prefix, keeps the
+# display it found.
+"$w/run.sh" "$installer" /S || fail "the installer failed"
+c=$w/prefix/drive_c
+exe="$c/Program Files/Tamberline/tamberline.exe"
+work=$(echo "$c"/users/*/AppData/Roaming/Tamberline)
+[ -f "$exe" ] && [ -d "$work" ] || fail "the installer left no program or no working folder"
+ls "$c"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Настройка времени.lnk" >/dev/null ||
+  fail "the installer made no Start-menu entry"
+
+mkfifo "$w/sim.in"
+"$host/tools/sim/tamberline-sim" --link "$w/sim/com" <"$w/sim.in" >"$w/sim.log" 2>&1 &
+pids+=($!)
+exec 3>"$w/sim.in"  # the simulator's commands; held open so that it runs on
+wait_for 50 test -s "$w/sim.log" || fail "the simulator did not start"
+printf '[ComPortSettings]\r\nComPort=COM5\r\nBaudRate=38400\r\n[Common Settings]\r\nSyncroEveryHours=1\r\n' \
+  >"$work/Settings.INI"
+
+title="Настройка времени"
+# Each line of wine's with the moment it came, for the time the synchronisation asked for.
+stamp() { while IFS= read -r line; do printf '%s %s\n' "$(date +%s.%N)" "$line"; done; }
+cd "$work"
+WINEDEBUG=-all,err+sync "$w/run.sh" "$exe" > >(stamp >"$w/wine.log") 2>&1 &
+pids+=($!)
+cd "$root"
+
+wait_for 300 xdotool search --onlyvisible --name "$title" || fail "the window did not appear"
+# The first activation sends it to the tray.
+wait_for 100 bash -c "! xdotool search --onlyvisible --name '$title'" || fail "the window did not hide to the tray"
+# The centre of the icon on the screen (xdotool reports an embedded window's place in its parent's
+# terms).
+icon() {
+  local tray child
+  tray=$(xdotool search --name '^panel$' | head -n 1)
+  child=$(xwininfo -children -id "$tray" | awk '/^ +0x/ {print $1; exit}')
+  [ -n "$child" ] && xwininfo -id "$child" |
+    awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF} /Width:/ {w = $NF} /Height:/ {h = $NF}
+         END {print x + int(w / 2), y + int(h / 2)}'
+}
+[ -n "$(icon)" ] || fail "no icon in the tray"
+import -window root "$shots/tray.png"
+
+# Back from the tray with a double click on the icon, as a user opens it.
+reopen() {
+  local x y
+  read -r x y < <(icon)
+  # wine takes the click only once the pointer has been seen over the icon.
+  xdotool mousemove "$x" "$y" sleep 0.5 click --repeat 2 --delay 120 1
+  wait_for 20 xdotool search --onlyvisible --name "$title"
+}
+wait_for 3 reopen || fail "the window did not come back from the tray"
+win=$(xdotool search --onlyvisible --name "$title" | head -n 1)
+sleep 1.2
+import -window "$win" "$shots/sync-a.png"
+sleep 1.2
+import -window "$win" "$shots/sync-b.png"
+diff=$(compare -metric AE "$shots/sync-a.png" "$shots/sync-b.png" null: 2>&1 || true)
+[ "${diff%% *}" != 0 ] || fail "the device's time did not advance on the window"
+echo "sync off" >&3
+sleep 2.5
+import -window "$win" "$shots/nosync.png"
+echo "sync on" >&3
+# Four seconds before a full hour of the device's, so the hourly synchronisation comes soon.
+tod0=$(date -u -d '+1 hour' +%H):59:57
+echo "tod $tod0" >&3
+tod_set=$(date +%s.%N)
+
+# A command's third byte is its type; 0C asks for the zone.
+first=$(grep -m 1 '^cmd ' "$w/sim.log" || true)
+[ "$(echo "$first" | awk '{print $4}')" = 0C ] || fail "the first command the device heard was \"$first\", not the zone query"
+
+# The synchronisation at the device's hh:00:01.
+wait_for 100 grep -q 'NtSetSystemTime' "$w/wine.log" || fail "no synchronisation was asked for"
+read -r at asked_ms < <(awk '/NtSetSystemTime/ {print $1, $(NF-1); exit}' "$w/wine.log")
+# The time asked for (local, as the program sets it) and the device's at that moment, as times of day.
+asked=$(awk -v a="$at" -v d="$asked_ms" 'BEGIN {printf "%d", a + d / 1000}')
+device=$(awk -v t0="$(date -u -d "1970-01-01 $tod0" +%s)" -v a="$at" -v s="$tod_set" 'BEGIN {printf "%d", t0 + a - s}')
+tod_asked=$(date -d "@$asked" +%H:%M:%S)
+tod_device=$(date -u -d "@$device" +%H:%M:%S)
+case $tod_asked in *:00:01 | *:00:02) ;; *) fail "the synchronisation asked for $tod_asked, not hh:00:01" ;; esac
+[ "${tod_asked%%:*}" = "${tod_device%%:*}" ] || fail "asked for $tod_asked while the device showed $tod_device"
+if [ -s "$w/clock.log" ]; then fail "the machine's clock was to be set: $(cat "$w/clock.log")"; fi
+echo "tamberline.exe under wine: window shown and hidden to the tray, time advancing, zone query first," \
+  "synchronisation asked for $tod_asked (device $tod_device); screenshots in $shots"
