@@ -5,8 +5,6 @@ tamberline_qtest(textfit_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/textfit_test.cpp
 # Under wine the faces are the prefix's (the Windows stage names a font folder); on Linux each face
 # a Debian machine may offer, and twice the scale.
 if(CMAKE_CROSSCOMPILING)
-  # Its simulator takes the one COM port that the Windows tests share.
-  set_tests_properties(textfit_test PROPERTIES RESOURCE_LOCK simulator_port)
   return()
 endif()
 set_tests_properties(textfit_test PROPERTIES ENVIRONMENT
