@@ -81,11 +81,6 @@ start_wine
 # The simulators' links stand in for COM ports; wine reads the mapping when its server starts.
 "$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$w/sim/com" /f >/dev/null 2>&1
 "$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM6 /d "$w/probe/com" /f >/dev/null 2>&1
-# The window's tests run on the offscreen platform, whose fonts come from a folder named here (wine
-# hands no QT_* variable over from the environment).
-if [ -n "$qt" ]; then
-  "$w/run.sh" reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'Z:\usr\share\fonts\truetype\dejavu' /f >/dev/null 2>&1
-fi
 stop_wine
 sleep 0.5
 start_wine

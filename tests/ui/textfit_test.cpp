@@ -17,7 +17,7 @@
 
 #include "clock/clock_texts.h"
 #include "support/fake_os.h"
-#include "support/sim_process.h"
+#include "support/pty_pair.h"
 #include "ui/dlg_comset.h"
 #include "ui/dlg_correct.h"
 #include "ui/dlg_syncro.h"
@@ -140,7 +140,7 @@ class TextFitTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> tmp;
-    std::unique_ptr<TSimProcess> sim;  // a port that opens, on every system
+    std::unique_ptr<TPtyPair> pty;
     test::TFixedDir dir;
     test::TFakeClock clock;
     std::vector<std::string> errors;
@@ -167,8 +167,8 @@ class TextFitTest : public QObject {
         SetErrorBoxHook([this](const std::string& text) { errors.push_back(text); });
         tmp = std::make_unique<QTemporaryDir>();
         dir.Dir = tmp->path().toStdString();
-        sim = std::make_unique<TSimProcess>(TAMBERLINE_SIM);
-        std::ofstream(dir.Dir + "/Settings.INI") << "[ComPortSettings]\nComPort=" << sim->PtyPath() << "\n";
+        pty = std::make_unique<TPtyPair>();
+        std::ofstream(dir.Dir + "/Settings.INI") << "[ComPortSettings]\nComPort=" << pty->SlavePath() << "\n";
     }
 
     void mainWindowInEveryState() {
