@@ -7,6 +7,8 @@ tamberline_install_deps() {
   pkgs="$pkgs fonts-dejavu-core fonts-liberation"
   # The service's test feeds a chronyd of its own, started with -x (it never sets the clock).
   pkgs="$pkgs chrony"
+  # The fuzzers' compiler (scripts/fuzz.sh, part of the test command) with its libFuzzer runtime.
+  pkgs="$pkgs clang-14 libclang-rt-14-dev"
   tamberline_install_missing $pkgs "$@"
 }
 
@@ -14,11 +16,6 @@ tamberline_install_deps() {
 tamberline_install_windows_deps() {
   # nsis: the installer; unzip, x11-utils: the packaged program's run on a virtual desktop.
   tamberline_install_missing g++-mingw-w64-x86-64-posix wine64 googletest nsis unzip x11-utils
-}
-
-# The fuzzers' compiler; optional: scripts/fuzz.sh says so and skips where it cannot be had.
-tamberline_install_fuzz_deps() {
-  tamberline_install_missing clang libclang-rt-14-dev
 }
 
 tamberline_install_missing() {
