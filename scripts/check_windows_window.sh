@@ -9,7 +9,7 @@
 # wine 8 sets no clock: NtSetSystemTime refuses any step over half a second ("err:sync ... not
 # allowed: difference N ms") and the program stays silent as on a refused change. That line, taken
 # with the moment it appears, is the record of the time asked for; the runner also drops the right
-# to set the clock and preloads the shim that records clock_settime, should wine ever call it.
+# to set the clock and preloads the clock recorder, should wine ever call clock_settime.
 # Screenshots in $WINE_DIR/shots: tray.png (the icon), sync-a/-b.png and nosync.png (the window in
 # both modes).
 set -euo pipefail

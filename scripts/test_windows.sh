@@ -2,8 +2,9 @@
 # The Windows stage: cross-builds the libraries below the window, their tests and tamberline-probe
 # with MinGW-w64, and runs them under wine against the native device simulator. Installs what it
 # needs; without the cross tools it says so and succeeds. Nothing here may set the machine's clock:
-# wine runs without the right to (CAP_SYS_TIME dropped) and through a shim that records clock
-# settings instead (tests/support/wine_shim.cpp).
+# wine runs without the right to (CAP_SYS_TIME dropped) and with the clock recorder preloaded, which
+# records clock settings instead (tests/support/clock_recorder.cpp), beside the pty shim
+# (tests/support/wine_shim.cpp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,10 +44,13 @@ fi
 
 # Without debug information (-g) the cross-build takes far less time, and CI's budget is tight.
 # wine as its tests run it: a throw-away prefix, no right to set the clock, the shim preloaded.
-g++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$w/shim.so" tests/support/wine_shim.cpp -ldl
+for lib in wine_shim clock_recorder; do
+  g++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$w/$lib.so" "tests/support/$lib.cpp" -ldl
+done
+preload="$w/wine_shim.so:$w/clock_recorder.so"
 cat >"$w/run.sh" <<RUN
 #!/usr/bin/env bash
-export WINEPREFIX='$w/prefix' WINEDEBUG=\${WINEDEBUG:--all} WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$w/shim.so'
+export WINEPREFIX='$w/prefix' WINEDEBUG=\${WINEDEBUG:--all} WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$preload'
 export WINEPATH='$winepath'
 export TAMBERLINE_CLOCK_LOG='$w/clock.log' TAMBERLINE_WINE_SIM_DIR='$w/sim' TAMBERLINE_WINE_SIM_PORT=COM5
 exec setpriv --bounding-set -sys_time -- $wine "\$@"
@@ -69,7 +73,7 @@ stop_wine() { WINEPREFIX="$w/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || 
 # race to start their own, and, being no session leader, it never takes a simulator's terminal as its
 # controlling one (whose hang-up would send it SIGHUP).
 start_wine() {
-  WINEPREFIX="$w/prefix" LD_PRELOAD="$w/shim.so" setpriv --bounding-set -sys_time -- \
+  WINEPREFIX="$w/prefix" LD_PRELOAD="$preload" setpriv --bounding-set -sys_time -- \
     /usr/lib/wine/wineserver -f -p >/dev/null 2>&1 &
   sleep 0.5
 }
