@@ -1,5 +1,5 @@
 // Receive latency of a time frame: from the write of its last byte into the pseudo-terminal's device
-// side to the frame decoded by ReadMessageFrame in OnRxChar on the UI thread (a TPollLoop here).
+// side to the frame decoded by ReadMessageFrame in OnRxChar on the UI thread (a TPostedLoop here).
 // Prints p50, p99 and max in microseconds. Usage: bench_latency [frames=300] [perSecond=50]
 #include <algorithm>
 #include <atomic>
@@ -14,7 +14,7 @@
 #include "device/frames.h"
 #include "serial/comport.h"
 #include "serial/delivery.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 #include "support/pty_pair.h"
 
 using namespace tamberline;
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     const int frames = std::clamp(argc > 1 ? std::atoi(argv[1]) : 300, 1, 3600);  // seq lives in mm:ss
     const int perSecond = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
     TPtyPair pty;
-    TPollLoop loop;
+    TPostedLoop loop;
     SetUiPoster(loop.Poster());
     TComPort port;
     ConfigureComPort1(port);

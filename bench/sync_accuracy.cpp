@@ -29,7 +29,7 @@
 #include "serial/delivery.h"
 #include "service/chrony_feed.h"
 #include "service/service_view.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -77,7 +77,7 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
     std::vector<std::string> args{"--stamp", "--offset", "250", "--phase", std::to_string(hundredths)};
     if (paced) args.push_back("--pace");
     TSimProcess sim(TAMBERLINE_SIM, args);
-    TPollLoop loop;
+    TPostedLoop loop;
     SetUiPoster(loop.Poster());
 
     TSharedState state;

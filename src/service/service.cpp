@@ -29,8 +29,16 @@ int TService::Run() {
     // Listening before the port opens: a request that comes during start-up still ends us cleanly.
     endRequests_ = ListenForEndRequests([this] { End(); });
     if (!Start()) return exitCode_;
-    loop_.Run();
-    return exitCode_;
+    // An error escaping a step goes to the log, and the service goes on with the next, as the
+    // window's message loop does.
+    for (;;) {
+        try {
+            loop_.Run();
+            return exitCode_;
+        } catch (const std::exception& e) {
+            HandleApplicationError(e);
+        }
+    }
 }
 
 bool TService::Start() {

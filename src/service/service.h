@@ -10,8 +10,8 @@
 #include "app/end_requests.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
+#include "serial/posted_loop.h"
 #include "service/chrony_feed.h"
-#include "service/service_loop.h"
 #include "service/service_settings.h"
 #include "service/service_view.h"
 
@@ -41,7 +41,7 @@ class TService {
     TServiceOs os_;
     TLogLine log_;
     TServiceSettings settings_;
-    TServiceLoop loop_;
+    TPostedLoop loop_;
     TSharedState state_;
     TServiceView view_;
     TComPort port_;

@@ -15,7 +15,7 @@
 #include "clock/program_core.h"
 #include "device/fake_main_view.h"
 #include "support/fake_os.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 
 namespace tamberline {
 namespace {
@@ -66,7 +66,7 @@ void Summary(const char* label, std::vector<double> v) {
 }
 
 int Probe(const std::string& portName, int seconds) {
-    TPollLoop loop;
+    TPostedLoop loop;
     SetUiPoster(loop.Poster());
     TSharedState state;
     state.SyncroHours = 1;
