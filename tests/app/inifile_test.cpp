@@ -69,10 +69,6 @@ TEST(IniFileRead, Strings) {
     const std::string longValue(1500, 'v');
     std::string cyr = "\xD0\x96";  // one two-byte character
     std::vector<TReadCase> cases = {
-        {"plain", "[ComPortSettings]\nComPort=COM3\n", "ComPortSettings", "ComPort", "Com1", "COM3"},
-        {"missing section gives default", "[Other]\nComPort=COM3\n", "ComPortSettings", "ComPort", "Com1", "Com1"},
-        {"missing key gives default", "[ComPortSettings]\nBaudRate=9600\n", "ComPortSettings", "ComPort", "Com1",
-         "Com1"},
         {"section and key without case", "[COMPORTSETTINGS]\ncomport=COM3\n", "ComPortSettings", "ComPort", "", "COM3"},
         {"blanks trimmed everywhere", "  [ Common Settings ]  \n\t Last Syncro \t=\t 01.02.2024 10:00 \t\n",
          "Common Settings", "Last Syncro", "", "01.02.2024 10:00"},
@@ -81,9 +77,7 @@ TEST(IniFileRead, Strings) {
         {"unmatched quote kept", "[S]\nK=\"abc\n", "S", "K", "", "\"abc"},
         {"equals sign inside the value", "[S]\nK=a=b\n", "S", "K", "", "a=b"},
         {"first of two keys", "[S]\nK=1\nK=2\n", "S", "K", "", "1"},
-        {"first of two sections", "[S]\nK=1\n[S]\nK=2\n", "S", "K", "", "1"},
         {"only in the first of two sections", "[S]\nA=1\n[T]\nK=x\n[S]\nK=2\n", "S", "K", "d", "d"},
-        {"key of another section not taken", "[T]\nK=x\n[S]\nA=1\n", "S", "K", "d", "d"},
         {"key before any section not taken", "K=x\n[S]\nA=1\n", "S", "K", "d", "d"},
         {"commented key not taken", "[S]\n;K=x\n#K=y\n", "S", "K", "d", "d"},
         {"CRLF line endings", "[S]\r\nK=v\r\n", "S", "K", "", "v"},
@@ -114,22 +108,18 @@ struct TIntCase {
 TEST(IniFileRead, Integers) {
     std::vector<TIntCase> cases = {
         {"absent", std::nullopt, 1, 1},
-        {"decimal", "6", 1, 6},
         {"hex 0x0C", "0x0C", 1, 12},
-        {"hex capital X, mixed digits", "0X1f", 1, 31},
-        {"negative", "-5", 1, -5},
         {"negative hex", "-0x10", 1, -16},
         {"blanks around", "  42  ", 1, 42},
         {"empty", "", 9, 9},
         {"trailing junk", "12abc", 9, 9},
-        {"prefix only", "0x", 9, 9},
         {"bad hex digit", "0xG", 9, 9},
         {"int32 max", "2147483647", 9, 2147483647},
         {"int32 min", "-2147483648", 9, INT32_MIN},
         {"above int32", "2147483648", 9, 9},
         {"below int32", "-2147483649", 9, 9},
+        {"beyond any integer type", "99999999999999999999999", 9, 9},
         {"hex above int32", "0x80000000", 9, 9},
-        {"huge", "99999999999999999999999", 9, 9},
     };
     TTempDir dir;
     for (const auto& c : cases) {
@@ -153,12 +143,6 @@ struct TWriteCase {
 TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
     std::vector<TWriteCase> cases = {
         {"new file", std::nullopt, {{"Common Settings", "SumWnt", "1"}}, "[Common Settings]\nSumWnt=1\n"},
-        {"two sections into a new file",
-         std::nullopt,
-         {{"ComPortSettings", "ComPort", "Com1"},
-          {"ComPortSettings", "BaudRate", "38400"},
-          {"Common Settings", "SumWnt", "0"}},
-         "[ComPortSettings]\nComPort=Com1\nBaudRate=38400\n[Common Settings]\nSumWnt=0\n"},
         {"update in place, CRLF and comments kept",
          "; port of the clock\r\n[ComPortSettings]\r\nComPort=COM1\r\nBaudRate=38400\r\n\r\n[Other]\r\nx = 1\r\n",
          {{"ComPortSettings", "ComPort", "COM3"}},
@@ -173,13 +157,11 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
          "[A]\nx=1\nz=3\n; about B\n\n[B]\ny=2\n"},
         {"new key into an empty section", "[A]\n[B]\ny=2\n", {{"A", "z", "3"}}, "[A]\nz=3\n[B]\ny=2\n"},
         {"new key after a last line without line ending", "[A]\r\nx=1", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
-        {"new section at the end", "[A]\nx=1\n", {{"B", "y", "2"}}, "[A]\nx=1\n[B]\ny=2\n"},
         {"new section after a last line without ending",
          "; only a comment",
          {{"B", "y", "2"}},
          "; only a comment\n[B]\ny=2\n"},
         {"only the first of two keys changes", "[A]\nx=1\nx=2\n", {{"A", "X", "9"}}, "[A]\nx=9\nx=2\n"},
-        {"value emptied", "[A]\nx=5\n", {{"A", "x", ""}}, "[A]\nx=\n"},
         {"blanks after '=' kept through an empty value",
          "[A]\nx = 5  \n",
          {{"A", "x", ""}, {"A", "x", ""}, {"A", "x", "3"}},
@@ -207,22 +189,13 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
 }
 
 TEST(IniFileWrite, ValuesReadBackAsWritten) {
-    struct TCase {
-        std::string Name, Value;
-    };
-    std::vector<TCase> cases = {
-        {"Cyrillic", "\xD0\x96\xD0\x96"},
-        {"1023 bytes", std::string(1023, 'q')},
-        {"equals and semicolon", "a=b;c"},
-        {"empty", ""},
-    };
     TTempDir dir;
     TIniFile ini(dir.File());
-    for (const auto& c : cases) {
-        ini.WriteString("Common Settings", "Last Syncro", c.Value);
-        EXPECT_EQ(ini.ReadString("Common Settings", "Last Syncro", "d"), c.Value) << c.Name;
+    for (const std::string& v : {std::string("\xD0\x96\xD0\x96"), std::string(1023, 'q'), std::string("a=b;c")}) {
+        ini.WriteString("Common Settings", "Last Syncro", v);
+        EXPECT_EQ(ini.ReadString("Common Settings", "Last Syncro", "d"), v);
     }
-    for (int32_t v : {0, 1, -1, 24, INT32_MAX, INT32_MIN}) {
+    for (int32_t v : {0, -1, INT32_MAX, INT32_MIN}) {
         ini.WriteInteger("Common Settings", "SyncroEveryHours", v);
         EXPECT_EQ(ini.ReadInteger("Common Settings", "SyncroEveryHours", 77), v);
     }
@@ -244,47 +217,6 @@ TEST(IniFileWrite, PermissionsAndLinksKept) {
     TIniFile(link).WriteString("A", "x", "3");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(Get(target), "[A]\nx=3\n");
-}
-
-// What an earlier write left at the fixed temporary name is replaced; the victim of a planted link is
-// never written; what cannot be removed makes the write fail, not land elsewhere.
-TEST(IniFileWrite, LeftoverTemporaryFile) {
-    struct TCase {
-        std::string Name;
-        std::function<void(const std::string& tmp, const std::string& victim)> Leave;
-        bool WriteWorks;
-    };
-    std::vector<TCase> cases = {
-        {"partial file of a killed writer", [](const std::string& t, auto&) { Put(t, "[A]\nx="); }, true},
-        {"read-only file",
-         [](const std::string& t, auto&) {
-             Put(t, "[A]\nx=7\n");
-             chmod(t.c_str(), 0444);
-         },
-         true},
-        {"symbolic link to another file", [](const std::string& t, auto& v) { fs::create_symlink(v, t); }, true},
-        {"directory", [](const std::string& t, auto&) { fs::create_directory(t); }, false},
-    };
-    for (const auto& c : cases) {
-        TTempDir dir;
-        const std::string tmp = dir.Path() + "/.Settings.INI.tmp", victim = dir.Path() + "/victim";
-        Put(dir.File(), "[A]\nx=1\n");
-        Put(victim, "untouched");
-        c.Leave(tmp, victim);
-        bool wrote = true;
-        try {
-            TIniFile(dir.File()).WriteString("A", "x", "2");
-        } catch (const EIniFileError& e) {
-            wrote = false;
-            EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.File()) << c.Name;
-        }
-        EXPECT_EQ(wrote, c.WriteWorks) << c.Name;
-        EXPECT_EQ(Get(dir.File()), c.WriteWorks ? "[A]\nx=2\n" : "[A]\nx=1\n") << c.Name;
-        EXPECT_EQ(Get(victim), "untouched") << c.Name;
-        if (c.WriteWorks) {
-            EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"Settings.INI", "victim"})) << c.Name;
-        }
-    }
 }
 
 // Writers killed at random instants, over and over: the file always holds one whole text (the old or
@@ -380,63 +312,66 @@ int AsUnprivileged(const std::function<int()>& fn) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
 
-struct TFailCase {
+// What is in the way of a write. What an earlier write left at the fixed temporary name is replaced,
+// and the victim of a link planted there is never written; what cannot be removed, an unwritable
+// target and bad names fail with the file untouched and no temporary file left.
+struct TObstacleCase {
     std::string Name;
-    std::string ExpectedSuffix;  // after "Unable to write to <path>"
+    std::function<void(const std::string& file, const std::string& tmp, const std::string& victim)> Plant;
+    std::optional<std::string> Error;  // the text after "Unable to write to <path>"; none: the write works
     TWrite Write{"A", "x", "2"};
-    std::function<std::string(const TTempDir&)> Setup = nullptr;  // gives the path; none: the file as it was
+    std::string Path = "Settings.INI";  // in the test's directory
 };
 
-TEST(IniFileWrite, FailuresReportedAndFileUntouched) {
+TEST(IniFileWrite, ObstaclesReplacedOrReportedWithTheFileUntouched) {
     const std::string original = "[A]\r\nx=1\r\n";
-    std::vector<TFailCase> cases = {
-        {"read-only file",
-         "",
-         {"A", "x", "2"},
-         [&](const TTempDir& d) {
-             Put(d.File(), original);
-             chmod(d.File().c_str(), 0444);
-             return d.File();
-         }},
-        {"missing directory",
-         "",
-         {"A", "x", "2"},
-         [](const TTempDir& d) { return d.Path() + "/missing/Settings.INI"; }},
+    auto nothing = [](auto&, auto&, auto&) {};
+    std::vector<TObstacleCase> cases = {
+        {"leftover: partial file of a killed writer", [](auto&, auto& t, auto&) { Put(t, "[A]\nx="); }, {}},
+        {"leftover: read-only file",
+         [](auto&, auto& t, auto&) {
+             Put(t, "[A]\nx=7\n");
+             chmod(t.c_str(), 0444);
+         },
+         {}},
+        {"leftover: symbolic link to another file", [](auto&, auto& t, auto& v) { fs::create_symlink(v, t); }, {}},
+        {"leftover: directory", [](auto&, auto& t, auto&) { fs::create_directory(t); }, ""},
+        {"read-only file", [](auto& f, auto&, auto&) { chmod(f.c_str(), 0444); }, ""},
+        {"missing directory", nothing, "", {"A", "x", "2"}, "missing/Settings.INI"},
         {"path is a directory",
-         "",
-         {"A", "x", "2"},
-         [](const TTempDir& d) {
-             fs::create_directory(d.File());
-             return d.File();
-         }},
-        {"line break in value", ": line break in value", {"A", "x", "2\n[B]\ny=1"}},
-        {"equals sign in key", ": bad key name", {"A", "x=y", "2"}},
-        {"empty key", ": bad key name", {"A", "", "2"}},
-        {"comment as key", ": bad key name", {"A", ";x", "2"}},
-        {"bracket in section", ": bad section name", {"A]x", "x", "2"}},
-        {"empty section", ": bad section name", {"", "x", "2"}},
-        {"section ending in a blank that reads trim", ": bad section name", {"A\f", "x", "2"}},
-        {"key starting with a blank that reads trim", ": bad key name", {"A", "\vx", "2"}},
+         [](auto& f, auto&, auto&) {
+             fs::remove(f);
+             fs::create_directory(f);
+         },
+         ""},
+        {"line break in value", nothing, ": line break in value", {"A", "x", "2\n[B]\ny=1"}},
+        {"equals sign in key", nothing, ": bad key name", {"A", "x=y", "2"}},
+        {"comment as key", nothing, ": bad key name", {"A", ";x", "2"}},
+        {"bracket in section", nothing, ": bad section name", {"A]x", "x", "2"}},
+        {"section ending in a blank that reads trim", nothing, ": bad section name", {"A\f", "x", "2"}},
+        {"key starting with a blank that reads trim", nothing, ": bad key name", {"A", "\vx", "2"}},
     };
     for (const auto& c : cases) {
         TTempDir dir;
-        std::string path = dir.File();
-        if (c.Setup)
-            path = c.Setup(dir);
-        else
-            Put(path, original);
+        const std::string tmp = dir.Path() + "/.Settings.INI.tmp", victim = dir.Path() + "/victim";
+        const std::string path = dir.Path() + "/" + c.Path;
+        Put(dir.File(), original);
+        Put(victim, "untouched");
+        c.Plant(dir.File(), tmp, victim);
+        std::optional<std::string> error;
         try {
             TIniFile(path).WriteString(c.Write.Section, c.Write.Key, c.Write.Value);
-            ADD_FAILURE() << c.Name << ": no error";
         } catch (const EIniFileError& e) {
-            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path + c.ExpectedSuffix) << c.Name;
+            error = e.what();
         }
+        EXPECT_EQ(error, c.Error ? std::optional("Unable to write to " + path + *c.Error) : std::nullopt) << c.Name;
         if (fs::is_regular_file(dir.File())) {
-            EXPECT_EQ(Get(dir.File()), original) << c.Name;
+            EXPECT_EQ(Get(dir.File()), c.Error ? original : "[A]\r\nx=2\r\n") << c.Name;
         }
-        chmod(dir.File().c_str(), 0644);
-        auto entries = Entries(dir.Path());
-        EXPECT_LE(entries.size(), 1u) << c.Name << ": temporary file left";
+        EXPECT_EQ(Get(victim), "untouched") << c.Name;
+        for (const auto& e : Entries(dir.Path()))
+            EXPECT_TRUE(e == "Settings.INI" || e == "victim" || fs::is_directory(dir.Path() + "/" + e))
+                << c.Name << ": " << e << " left";
     }
 }
 
@@ -459,14 +394,9 @@ TEST(IniFileWrite, ReadOnlyDirectoryRefusedForUsers) {
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Settings.INI"});
 }
 
-TEST(SettingsPath, JoinsDirectoryAndName) {
-    struct TCase {
-        std::string Dir, Expected;
-    };
-    for (const auto& c : std::vector<TCase>{{"/home/user", "/home/user/Settings.INI"}, {"/", "/Settings.INI"}}) {
-        test::TFixedDir d(c.Dir);
-        EXPECT_EQ(SettingsPath(d), c.Expected);
-    }
+TEST(SettingsPath, NoDoubleSlashAtTheRoot) {
+    test::TFixedDir root("/");
+    EXPECT_EQ(SettingsPath(root), "/Settings.INI");
 }
 
 // Restores the working directory of the test process whatever happens.
@@ -482,36 +412,29 @@ class TKeepCwd {
     int fd_;
 };
 
-TEST(SettingsPath, LongAndDeepDirectoriesWork) {
-    struct TCase {
-        std::string Name;
-        size_t Levels, NameLength;
-    };
-    std::vector<TCase> cases = {{"over 60 characters", 1, 80}, {"beyond the path limit", 24, 250}};
-    for (const auto& c : cases) {
-        TTempDir dir;
-        TKeepCwd keep;
-        ASSERT_EQ(chdir(dir.Path().c_str()), 0);
-        for (size_t i = 0; i < c.Levels; ++i) {
-            std::string name(c.NameLength, static_cast<char>('a' + i % 26));
-            ASSERT_EQ(mkdir(name.c_str(), 0755), 0) << c.Name;
-            ASSERT_EQ(chdir(name.c_str()), 0) << c.Name;
-        }
-        TProcessCurrentDirectory cwd;
-        std::string path = SettingsPath(cwd);
-        EXPECT_GT(path.size(), dir.Path().size() + c.Levels * c.NameLength) << c.Name;
-        TIniFile ini(path);
-        ini.WriteString("ComPortSettings", "ComPort", "COM7");
-        ini.WriteInteger("Common Settings", "SumWnt", 1);
-        EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", "Com1"), "COM7") << c.Name;
-        EXPECT_EQ(ini.ReadInteger("Common Settings", "SumWnt", 0), 1) << c.Name;
-        EXPECT_EQ(Get("Settings.INI"), "[ComPortSettings]\nComPort=COM7\n[Common Settings]\nSumWnt=1\n") << c.Name;
-        // Climb out removing as we go: whole paths this long are beyond the usual file functions.
-        EXPECT_EQ(unlink("Settings.INI"), 0);
-        for (size_t i = c.Levels; i > 0; --i) {
-            ASSERT_EQ(chdir(".."), 0);
-            EXPECT_EQ(rmdir(std::string(c.NameLength, static_cast<char>('a' + (i - 1) % 26)).c_str()), 0) << c.Name;
-        }
+// 24 levels of 250 characters: far over 60 characters and beyond the path limit.
+TEST(SettingsPath, DeepDirectoryBeyondThePathLimitWorks) {
+    constexpr size_t kLevels = 24, kNameLength = 250;
+    TTempDir dir;
+    TKeepCwd keep;
+    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+    for (size_t i = 0; i < kLevels; ++i) {
+        const std::string name(kNameLength, static_cast<char>('a' + i));
+        ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+        ASSERT_EQ(chdir(name.c_str()), 0);
+    }
+    TProcessCurrentDirectory cwd;
+    const std::string path = SettingsPath(cwd);
+    EXPECT_GT(path.size(), dir.Path().size() + kLevels * kNameLength);
+    TIniFile ini(path);
+    ini.WriteString("ComPortSettings", "ComPort", "COM7");
+    EXPECT_EQ(ini.ReadString("ComPortSettings", "ComPort", "Com1"), "COM7");
+    EXPECT_EQ(Get("Settings.INI"), "[ComPortSettings]\nComPort=COM7\n");
+    // Climb out removing as we go: whole paths this long are beyond the usual file functions.
+    EXPECT_EQ(unlink("Settings.INI"), 0);
+    for (size_t i = kLevels; i > 0; --i) {
+        ASSERT_EQ(chdir(".."), 0);
+        EXPECT_EQ(rmdir(std::string(kNameLength, static_cast<char>('a' + i - 1)).c_str()), 0);
     }
 }
 
