@@ -34,8 +34,6 @@ struct LinkWatchTest : ::testing::Test {
 };
 
 TEST_F(LinkWatchTest, SilenceShowsTheLossOnceAndTheNextFrameEndsIt) {
-    EXPECT_TRUE(timer.On);
-    EXPECT_EQ(timer.Ms, 1000u);
     watch.Check(t0 + 2999ms);
     EXPECT_EQ(view.LinkLostShown, 0);
     watch.Check(t0 + 3000ms);

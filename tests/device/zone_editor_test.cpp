@@ -38,6 +38,8 @@ struct TRig {
     int Offset() const { return (S.ZonePlus ? 1 : -1) * (std::abs(S.ZoneHours) * 60 + S.ZoneMinutes); }
 };
 
+// Carries and borrows on the way up are the sweep's below; the window's arrow table has the
+// stops at +12 and the crossings of zero from +0:00 down and -0:01 up.
 TEST(ZoneStep, ShowsAndStoresTheOffset) {
     const struct {
         const char* Name;
@@ -50,21 +52,13 @@ TEST(ZoneStep, ShowsAndStoresTheOffset) {
         uint8_t Minutes;
         uint8_t Plus;
     } cases[] = {
-        {"+11:45 hours up stops at 12, locked", "+11:45", 0, {HoursUp, HoursUp}, "+12 : 00", false, 12, 0, 1},
-        {"+12 hours down unlocks", "+12:00", 0, {HoursDown}, "+11 : 00", true, 11, 0, 1},
         {"-11:20 hours down stops at -12", "-11:20", 0, {HoursDown}, "-12 : 00", false, -12, 0, 0},
         {"-12 hours up unlocks", "-12:00", 0, {HoursUp}, "-11 : 00", true, -11, 0, 0},
         {"+11:59 minutes up locks at 12", "+11:59", 0, {MinutesUp}, "+12 : 00", false, 12, 0, 1},
-        {"-11:59 minutes down locks at -12", "-11:59", 0, {MinutesDown}, "-12 : 00", false, -12, 0, 0},
         {"+12 minutes up cannot pass", "+12:00", 0, {MinutesUp}, "+12 : 00", false, 12, 0, 1},
-        {"+0:00 minutes down crosses to minus", "+0:00", 0, {MinutesDown}, "-0 : 01", true, 0, 1, 0},
-        {"-0:01 minutes up crosses to +0:00", "-0:01", 0, {MinutesUp}, "+0 : 00", true, 0, 0, 1},
         {"+0:01 minutes down stays plus", "+0:01", 0, {MinutesDown}, "+0 : 00", true, 0, 0, 1},
         {"-0:00 minutes up is +0:01", "-0:00", -5, {MinutesUp}, "+0 : 01", true, 0, 1, 1},
         {"-0:00 minutes down is -0:01", "-0:00", -5, {MinutesDown}, "-0 : 01", true, 0, 1, 0},
-        {"+0:59 minutes up carries", "+0:59", 0, {MinutesUp}, "+1 : 00", true, 1, 0, 1},
-        {"-1:00 minutes up borrows", "-1:00", 0, {MinutesUp}, "-0 : 59", true, 0, 59, 0},
-        {"-3:00 minutes up", "-3:00", 0, {MinutesUp}, "-2 : 59", true, -2, 59, 0},
         {"+1:00 minutes down borrows", "+1:00", 0, {MinutesDown}, "+0 : 59", true, 0, 59, 1},
         {"-0:59 minutes down carries", "-0:59", 0, {MinutesDown}, "-1 : 00", true, -1, 0, 0},
         // Reaching 0:00 by hours, the sign follows the receiver correction.
@@ -75,7 +69,6 @@ TEST(ZoneStep, ShowsAndStoresTheOffset) {
         {"+0:30 hours down is -0:30", "+0:30", 0, {HoursDown}, "-0 : 30", true, 0, 30, 0},
         {"-1:30 hours up is -0:30", "-1:30", 0, {HoursUp}, "-0 : 30", true, 0, 30, 0},
         {"+1:30 hours down keeps sign, negative seconds", "+1:30", -4, {HoursDown}, "+0 : 30", true, 0, 30, 1},
-        {"+3:30 hours down", "+3:30", 0, {HoursDown}, "+2 : 30", true, 2, 30, 1},
         {"-2:15 hours down", "-2:15", 0, {HoursDown}, "-3 : 15", true, -3, 15, 0},
     };
     for (const auto& c : cases) {
@@ -132,6 +125,7 @@ TEST(ZoneSend, CorrectReplacesAnyWaitingRequest) {
     EXPECT_EQ(r.S.PendingAction, paSendZone);
 }
 
+// The summer answers (yes, and no with the selection put back and asked once) are in the window test.
 TEST(SumWnt, ConfirmsAndStores) {
     const struct {
         const char* Name;
@@ -144,10 +138,7 @@ TEST(SumWnt, ConfirmsAndStores) {
         std::vector<int> Written;
         uint8_t PendingAfter;
     } cases[] = {
-        {"summer, yes", 0, 1, {true}, {"Перейти на летнее время?"}, 1, 1, {1}, paSyncNow},
         {"winter, yes", 1, 0, {true}, {"Перейти на зимнее время?"}, 0, 0, {0}, paSyncNow},
-        // Putting the selection back re-runs the handler; it must not ask again.
-        {"summer, no: restored, asked once", 0, 1, {false}, {"Перейти на летнее время?"}, 0, 0, {}, paSendZone},
         {"same item asks nothing", 1, 1, {}, {}, 1, 1, {}, paSendZone},
     };
     for (const auto& c : cases) {
