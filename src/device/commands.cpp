@@ -125,7 +125,13 @@ void TDeviceCommands::SendTimeCommand() {
 }
 
 void TDeviceCommands::SendZoneQuery() {
-    Send(kCmdZoneQuery, nullptr);
+    try {
+        Send(kCmdZoneQuery, nullptr);
+    } catch (const EComPort&) {
+        // Nobody asked for this one: a device that went away meanwhile is the link watch's news,
+        // and it asks again when the port is back. Any other failure is reported.
+        if (!port_.DeviceGone()) throw;
+    }
     s_.PendingAction = paNone;
 }
 

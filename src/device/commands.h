@@ -28,7 +28,7 @@ class TDeviceCommands {
     TDeviceCommands(TSharedState& s, TMainView& v, TCustomComPort& port) : s_(s), v_(v), port_(port) {}
     void SendZoneCommand();  // leaves paSyncNow: the next tick sets the PC clock
     void SendTimeCommand();  // leaves paNone
-    void SendZoneQuery();    // leaves paNone
+    void SendZoneQuery();    // leaves paNone; quiet when the device has gone
 
   private:
     void Send(uint8_t command, const TPayload* payload);

@@ -99,5 +99,15 @@ TEST_F(CommandsTest, ZeroHoursAndMinutesTakeTheSignOfNegativeSeconds) {
     }
 }
 
+// The zone query goes out by itself after every open; a device gone by then is the link watch's
+// news (it asks again after the reopen), while a user's own command still reports the failure.
+TEST_F(CommandsTest, QueryToAGoneDeviceIsQuietAUsersCommandIsNot) {
+    pty.CloseMaster();
+    state.PendingAction = paZoneQuery;
+    EXPECT_NO_THROW(core.SendZoneQuery());
+    EXPECT_EQ(state.PendingAction, paNone);
+    EXPECT_THROW(core.SendZoneCommand(), EComPort);
+}
+
 }  // namespace
 }  // namespace tamberline
