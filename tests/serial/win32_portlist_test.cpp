@@ -35,43 +35,36 @@ struct TTestKey {
     }
 };
 
-TEST(RegistryPortList, SortedIgnoringCaseFromTheValuesData) {
-    TTestKey key(L"Software\\TamberlineTest\\SERIALCOMM", {L"COM2", L"COM10", L"com1"});
-    std::vector<std::string> names{"stale"};
-    ListRegistryPorts("Software\\TamberlineTest\\SERIALCOMM", names);
-    EXPECT_EQ(names, (std::vector<std::string>{"com1", "COM10", "COM2"}));
-}
-
-TEST(RegistryPortList, EmptyKeyGivesAnEmptyList) {
-    TTestKey key(L"Software\\TamberlineTest\\Empty", {});
-    std::vector<std::string> names{"stale"};
-    ListRegistryPorts("Software\\TamberlineTest\\Empty", names);
-    EXPECT_TRUE(names.empty());
-}
-
-TEST(RegistryPortList, MissingKeyIsRegistryErrorWithTheResultCode) {
-    std::vector<std::string> names{"stale"};
-    try {
-        ListRegistryPorts("Software\\TamberlineTest\\NoSuchKey", names);
-        FAIL() << "no error";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code, 23);
-        EXPECT_EQ(e.WinCode, ERROR_FILE_NOT_FOUND);
-        EXPECT_STREQ(e.what(), "Registry error (win error code: 2)");
+TEST(RegistryPortList, NamesFromTheValuesDataSortedIgnoringCase) {
+    const std::pair<std::vector<std::wstring>, std::vector<std::string>> cases[] = {
+        {{}, {}},
+        {{L"COM2", L"COM10", L"com1"}, {"com1", "COM10", "COM2"}},
+    };
+    for (const auto& [devices, want] : cases) {
+        TTestKey key(L"Software\\TamberlineTest\\SERIALCOMM", devices);
+        std::vector<std::string> names{"stale"};
+        ListRegistryPorts("Software\\TamberlineTest\\SERIALCOMM", names);
+        EXPECT_EQ(names, want);
     }
-    EXPECT_TRUE(names.empty());
 }
 
-// Data too long for the 256-byte buffer is a registry error too, not a cut name.
-TEST(RegistryPortList, ValueTooLongIsRegistryError) {
+TEST(RegistryPortList, UnreadableKeyIsRegistryErrorAndLeavesTheListEmpty) {
+    // A value too long for the 256-byte buffer is an error too, not a cut name.
     TTestKey key(L"Software\\TamberlineTest\\Long", {std::wstring(200, L'X')});
-    std::vector<std::string> names;
-    try {
-        ListRegistryPorts("Software\\TamberlineTest\\Long", names);
-        FAIL() << "no error";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code, 23);
-        EXPECT_EQ(e.WinCode, ERROR_MORE_DATA);
+    const std::pair<std::string, LONG> cases[] = {
+        {"Software\\TamberlineTest\\NoSuchKey", ERROR_FILE_NOT_FOUND},
+        {"Software\\TamberlineTest\\Long", ERROR_MORE_DATA},
+    };
+    for (const auto& [path, result] : cases) {
+        std::vector<std::string> names{"stale"};
+        try {
+            ListRegistryPorts(path, names);
+            ADD_FAILURE() << path << ": no error";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.Code, 23) << path;
+            EXPECT_EQ(e.WinCode, result) << path;
+        }
+        EXPECT_TRUE(names.empty()) << path;
     }
 }
 
