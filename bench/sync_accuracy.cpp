@@ -2,7 +2,7 @@
 // seconds 250 ms ahead of the computer's clock (--offset 250), telling with --stamp when it began to
 // send each frame; with --pace its bytes arrive at their wire times as on a real line at 38400
 // bit/s, without it each frame arrives at once as a pty hands it over. The program side is the real
-// one: port event thread, delivery to a poll loop, frame read, precise tick, clock step, and the
+// one: port event thread, delivery to a posted loop, frame read, precise tick, clock step, and the
 // service's chrony sample. Figures:
 //   error   clock set (the fake clock is asked to change) minus the device's second boundary
 //   sample  the chrony sample's offset minus the true 250 ms

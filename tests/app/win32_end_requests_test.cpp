@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/end_requests.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 
 namespace tamberline {
 namespace {
@@ -28,7 +28,7 @@ TEST(Win32EndRequests, CtrlCRunsTheCloseOnTheUiThreadAndLeavesNoHandlerBehind) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole()) << GetLastError();
     ASSERT_TRUE(SetConsoleCtrlHandler(EarlierHandler, TRUE));
-    TPollLoop loop;
+    TPostedLoop loop;
     SetUiPoster(loop.Poster());
     int ends = 0;
     std::thread::id ranOn;

@@ -1,5 +1,5 @@
 // The whole core against the device simulator over a pseudo-terminal: real port, event thread,
-// delivery to a poll loop, the precise tick, link watch; only the PC clock and the window are fakes.
+// delivery to a posted loop, the precise tick, link watch; only the PC clock and the window are fakes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 #include "clock/program_core.h"
 #include "device/core_fakes.h"
 #include "device/texts.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -69,7 +69,7 @@ class CoreIntegration : public ::testing::Test {
 
     std::vector<std::string> simArgs;
     std::unique_ptr<TSimProcess> sim;
-    TPollLoop loop;
+    TPostedLoop loop;
     TSharedState state;
     TFakeMainView view;
     TFakeClock clock;

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "clock/precise_timer.h"
-#include "support/poll_loop.h"
+#include "serial/posted_loop.h"
 
 namespace tamberline {
 namespace {
@@ -13,7 +13,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // Runs the loop up to `limit` or until the timer has fired once more; false when it did not.
-bool WaitFire(TPollLoop& loop, const int& fired, milliseconds limit) {
+bool WaitFire(TPostedLoop& loop, const int& fired, milliseconds limit) {
     const int before = fired;
     return loop.RunUntil([&] { return fired > before; }, limit);
 }
@@ -38,7 +38,7 @@ TEST(PreciseTimer, FiresAtTheArmedInstant) {
         {"disabled timer does not fire", 0, 30, -1, 0, true, -1},
         {"instant already past fires at once", -500, 10, -1, 0, false, 0},
     };
-    TPollLoop loop;
+    TPostedLoop loop;
     SetUiPoster(loop.Poster());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

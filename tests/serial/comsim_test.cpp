@@ -6,8 +6,8 @@
 
 #include "serial/comport.h"
 #include "serial/delivery.h"
+#include "serial/posted_loop.h"
 #include "support/cpu_time.h"
-#include "support/poll_loop.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -16,7 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct TSimFixture {
-    TPollLoop loop;
+    TPostedLoop loop;
     std::vector<std::string> errors;
     TSimProcess sim{TAMBERLINE_SIM};
     TComPort port;

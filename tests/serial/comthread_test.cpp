@@ -1,4 +1,4 @@
-// Event delivery over a pseudo-terminal: the test thread is the UI thread and runs a TPollLoop.
+// Event delivery over a pseudo-terminal: the test thread is the UI thread and runs a TPostedLoop.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,8 +7,8 @@
 
 #include "serial/comport.h"
 #include "serial/delivery.h"
+#include "serial/posted_loop.h"
 #include "support/cpu_time.h"
-#include "support/poll_loop.h"
 #include "support/pty_pair.h"
 
 namespace tamberline {
@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 // Binds delivery and the error box to a loop on this thread for the time of one test.
 struct TUiThread {
-    TPollLoop loop;
+    TPostedLoop loop;
     std::atomic<int> posted{0};
     std::vector<std::string> errors;
     TUiThread() {

@@ -1,7 +1,7 @@
-# Helpers shared by the tests and benchmarks: the plain event loop, pty pairs, the simulator process.
+# Helpers shared by the tests and benchmarks: pty pairs, the simulator process, the CPU time.
 # On Windows the simulator still runs natively on the Linux side (started through wine), and there is
 # no pseudo-terminal of the test's own.
-set(support_sources ${CMAKE_CURRENT_LIST_DIR}/poll_loop.cpp ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
+set(support_sources ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
                     ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_sim_process.cpp
                     ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_cpu_time.cpp)
 if(NOT WIN32)
