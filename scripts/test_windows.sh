@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds the libraries below the window, their tests and tamberline-probe
-# with MinGW-w64, and runs them under wine against the native device simulator. Installs what it
+# with MinGW-w64 (with Qt for MinGW also the window, its tests and packages), and runs them under wine
+# against the native device simulator or a native relay that stands in for a test's own pty pair. Installs what it
 # needs; without the cross tools it says so and succeeds. Nothing here may set the machine's clock:
 # wine runs without the right to (CAP_SYS_TIME dropped) and with the clock recorder preloaded, which
 # records clock settings instead (tests/support/clock_recorder.cpp), beside the pty shim
@@ -23,7 +24,9 @@ if [ ! -x "$host/tools/sim/tamberline-sim" ]; then
 fi
 dir=$root/build-win
 w=$dir/wine
+pairs=8  # the pty pairs' COM ports: tests/support/win32_pty_pair.cpp
 mkdir -p "$w/sim" "$w/probe"
+for k in $(seq 0 $((pairs - 1))); do mkdir -p "$w/pairs/$k"; done
 
 # Qt for MinGW (../shared/qt6-mingw beside the repository) makes the window's build and packages;
 # without it the stage builds what lies below the window. The repository's own folder is the
@@ -47,12 +50,14 @@ fi
 for lib in wine_shim clock_recorder; do
   g++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$w/$lib.so" "tests/support/$lib.cpp" -ldl
 done
+g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$w/pty_relay" tests/support/pty_relay.cpp -lutil
 preload="$w/wine_shim.so:$w/clock_recorder.so"
 cat >"$w/run.sh" <<RUN
 #!/usr/bin/env bash
 export WINEPREFIX='$w/prefix' WINEDEBUG=\${WINEDEBUG:--all} WINEDLLOVERRIDES='mscoree,mshtml=' LD_PRELOAD='$preload'
 export WINEPATH='$winepath'
 export TAMBERLINE_CLOCK_LOG='$w/clock.log' TAMBERLINE_WINE_SIM_DIR='$w/sim' TAMBERLINE_WINE_SIM_PORT=COM5
+export TAMBERLINE_WINE_PAIRS='$w/pairs' TAMBERLINE_WINE_RELAY='$w/pty_relay'
 exec setpriv --bounding-set -sys_time -- $wine "\$@"
 RUN
 chmod +x "$w/run.sh"
@@ -82,9 +87,24 @@ stop_wine
 rm -rf "$w/prefix" "$w/clock.log"
 start_wine
 "$w/run.sh" wineboot -i >/dev/null 2>&1
-# The simulators' links stand in for COM ports; wine reads the mapping when its server starts.
-"$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$w/sim/com" /f >/dev/null 2>&1
-"$w/run.sh" reg add 'HKLM\Software\Wine\Ports' /v COM6 /d "$w/probe/com" /f >/dev/null 2>&1
+# The simulators' links and the pty pairs' relays stand in for COM ports; wine reads the mapping
+# when its server starts. The window's tests run on the offscreen platform, whose fonts come from a
+# folder named here (wine hands no QT_* variable over from the environment).
+{
+  echo 'Windows Registry Editor Version 5.00'
+  echo '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]'
+  # This machine's own serial ports stay out of the tests: an empty value maps none.
+  for n in 1 2 3 4; do echo "\"COM$n\"=\"\""; done
+  echo "\"COM5\"=\"$w/sim/com\""
+  echo "\"COM6\"=\"$w/probe/com\""
+  for k in $(seq 0 $((pairs - 1))); do
+    echo "\"COM$((10 + 2 * k))\"=\"$w/pairs/$k/port\""
+    echo "\"COM$((11 + 2 * k))\"=\"$w/pairs/$k/device\""
+  done
+  echo '[HKEY_CURRENT_USER\Environment]'
+  echo '"QT_QPA_FONTDIR"="Z:\\usr\\share\\fonts\\truetype\\dejavu"'
+} >"$w/ports.reg"
+"$w/run.sh" regedit /S "$(printf 'Z:%s' "$w/ports.reg" | tr / '\\')" >/dev/null 2>&1
 stop_wine
 sleep 0.5
 start_wine

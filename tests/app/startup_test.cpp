@@ -1,11 +1,10 @@
 // Start-up reads the settings into the port, the state and the view, opens the port and queues
 // the zone query; close closes the port and then writes the settings.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <vector>
 
 #include "app/error_text.h"
@@ -25,9 +24,13 @@ using test::TFixedDir;
 class StartupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/tamberline-startup-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = std::make_unique<TFixedDir>(tmpl);
+        namespace fs = std::filesystem;
+        fs::path made;
+        std::random_device random;
+        do {
+            made = fs::temp_directory_path() / ("tamberline-startup-" + std::to_string(random()));
+        } while (!fs::create_directory(made));  // a folder of this test's own
+        dir = std::make_unique<TFixedDir>(made.string());
         zone = std::make_unique<TZoneEditor>(state, view);
         // The real radio group runs its handler on every selection, also the program's own.
         view.OnSumWntSelectedByProgram = [this] { zone->rdgSumWntClick([this](uint8_t) { ++sumWntWrites; }); };
@@ -108,7 +111,7 @@ TEST_F(StartupTest, FreshStateAndTextsBeforeThePortOpens) {
 }
 
 TEST_F(StartupTest, FailedOpenStopsBeforeTheZoneQuery) {
-    WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+    WriteSettings("[ComPortSettings]\nComPort=" + std::string(kNoSuchPort) + "\n");
     auto ctx = Context();
     try {
         RunCreateSteps(ctx);

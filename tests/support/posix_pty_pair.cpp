@@ -1,15 +1,18 @@
 #include "support/pty_pair.h"
 
+#include <asm/termbits.h>  // termios2: the line speed as a number
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <termios.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
 
 namespace tamberline {
+
+const char* const kNoSuchPort = "/dev/tamberline-no-such-port";
 
 TPtyPair::TPtyPair() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -18,12 +21,21 @@ TPtyPair::TPtyPair() {
     char name[128];
     if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("ptsname failed");
     slavePath_ = name;
-    // Raw on the master side too, so bytes pass unchanged in both directions.
-    termios t{};
-    if (tcgetattr(master_, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(master_, TCSANOW, &t);
+    // Raw on the master side too, so bytes pass unchanged in both directions (as cfmakeraw does).
+    termios2 t{};
+    if (ioctl(master_, TCGETS2, &t) == 0) {
+        t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+        t.c_oflag &= ~OPOST;
+        t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        t.c_cflag = (t.c_cflag & ~(CSIZE | PARENB)) | CS8;
+        ioctl(master_, TCSETS2, &t);
     }
+}
+
+unsigned TPtyPair::LineSpeed() const {
+    termios2 t{};
+    if (ioctl(master_, TCGETS2, &t) != 0) return 0;
+    return t.c_ospeed;
 }
 
 TPtyPair::~TPtyPair() {

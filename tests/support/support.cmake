@@ -1,11 +1,13 @@
 # Helpers shared by the tests and benchmarks: pty pairs, the simulator process, the CPU time.
-# On Windows the simulator still runs natively on the Linux side (started through wine), and there is
-# no pseudo-terminal of the test's own.
+# On Windows the simulator and the pty pair's relay run natively on the Linux side (started through
+# wine; the Windows stage builds the relay).
 set(support_sources ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
                     ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_sim_process.cpp
+                    ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_pty_pair.cpp
+                    ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_end_requests.cpp
                     ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_cpu_time.cpp)
-if(NOT WIN32)
-  list(APPEND support_sources ${CMAKE_CURRENT_LIST_DIR}/posix_pty_pair.cpp)
+if(WIN32)
+  list(APPEND support_sources ${CMAKE_CURRENT_LIST_DIR}/win32_wine_host.cpp)
 endif()
 add_library(tamberline_test_support STATIC ${support_sources})
 target_include_directories(tamberline_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)

@@ -9,30 +9,10 @@
 #include <thread>
 
 #include "support/sim_process.h"
+#include "support/wine_host.h"
 
 namespace tamberline {
 namespace {
-
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) throw std::runtime_error(std::string(name) + " is not set: run the tests through the wine runner");
-    return v;
-}
-
-// wine's drive Z: is the Unix root.
-std::string WindowsPath(const std::string& unixPath) {
-    std::string p = "Z:" + unixPath;
-    for (auto& c : p)
-        if (c == '/') c = '\\';
-    return p;
-}
-
-std::string Quoted(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 // Whole file from `offset` on; empty when it does not exist (yet).
 std::string ReadFrom(const std::string& path, long long offset) {
@@ -65,28 +45,19 @@ void Append(const std::string& path, const std::string& text) {
 }  // namespace
 
 TSimProcess::TSimProcess(const std::string& program, const std::vector<std::string>& args, int startMs) {
-    const std::string unixDir = Env("TAMBERLINE_WINE_SIM_DIR");
-    ptyPath_ = Env("TAMBERLINE_WINE_SIM_PORT");
-    dir_ = WindowsPath(unixDir);
+    const std::string unixDir = wine::Env("TAMBERLINE_WINE_SIM_DIR");
+    ptyPath_ = wine::Env("TAMBERLINE_WINE_SIM_PORT");
+    dir_ = wine::WindowsPath(unixDir);
     for (const char* f : {"\\out", "\\cmd", "\\done"})
         DeleteFileA((dir_ + f).c_str());
     Append(dir_ + "\\cmd", "");
-    std::string sim = Quoted(program);
+    using wine::ShellQuoted;
+    std::string sim = ShellQuoted(program);
     for (const auto& a : args)
-        sim += " " + Quoted(a);
-    sim += " --link " + Quoted(unixDir + "/com");
-    const std::string script = "tail -f -n +1 --pid=$$ " + Quoted(unixDir + "/cmd") + " | " + sim + " >" +
-                               Quoted(unixDir + "/out") + " 2>&1; echo $? >" + Quoted(unixDir + "/done");
-    // Through wine's start.exe: a Linux program started directly would take the test's own output
-    // away with it.
-    std::string line = "start.exe /unix /bin/sh -c \"" + script + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        throw std::runtime_error("simulator did not start: " + program);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+        sim += " " + ShellQuoted(a);
+    sim += " --link " + ShellQuoted(unixDir + "/com");
+    wine::StartOnHost("tail -f -n +1 --pid=$$ " + ShellQuoted(unixDir + "/cmd") + " | " + sim + " >" +
+                      ShellQuoted(unixDir + "/out") + " 2>&1; echo $? >" + ShellQuoted(unixDir + "/done"));
     if (!ReadLine(startMs)) throw std::runtime_error("simulator printed no pty path: " + program);
 }
 

@@ -1,9 +1,6 @@
 // The three dialogs driven as a user drives them: arrows clicked with the mouse, keys,
 // OK/Cancel/Esc and the title-bar close, with their effect on the port, the zone state
 // and the synchronisation period.
-#include <asm/termbits.h>  // termios2: the line speed as a number
-#include <sys/ioctl.h>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,13 +62,6 @@ void PickItem(QComboBox* box, int index) {
         QTest::keyClick(box, Qt::Key_Down);
     while (box->currentIndex() > index)
         QTest::keyClick(box, Qt::Key_Up);
-}
-
-// bits/s the line is set to, read on the device side of the pseudo-terminal.
-unsigned LineSpeed(int fd) {
-    termios2 t{};
-    if (ioctl(fd, TCGETS2, &t) != 0) return 0;
-    return t.c_ospeed;
 }
 
 // Two pseudo-terminals standing in for two serial devices, the port open on the first.
@@ -298,7 +288,7 @@ class DialogsTest : public QObject {
         QVERIFY(dev.Port.Connected());
         QCOMPARE(dev.Opens, 1);
         QCOMPARE(dev.Port.UpdateCount(), 0);
-        QCOMPARE(LineSpeed(dev.B.MasterFd()), 115200u);  // the new rate reached the device
+        QCOMPARE(dev.B.LineSpeed(), 115200u);  // the new rate reached the device
 
         // Same selection again: nothing to reopen.
         WhileModal(dlg, [&] { QTest::mouseClick(dlg.OKBtn, Qt::LeftButton); });
@@ -309,7 +299,7 @@ class DialogsTest : public QObject {
 
     void portDialogFailedOpenClosesTheBracket() {
         TTwoDevices dev;
-        const std::string missing = "/dev/tamberline-no-such-device";
+        const std::string missing = kNoSuchPort;
         TDlgComSet dlg(dev.Port, [&](std::vector<std::string>& v) { v = {dev.A.SlavePath(), missing}; });
         WhileModal(dlg, [&] {
             PickItem(dlg.ComComboBox1, 1);

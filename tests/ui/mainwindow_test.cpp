@@ -4,10 +4,10 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <fstream>
 
 #include "app/inifile.h"
+#include "support/end_requests.h"
 #include "support/fake_os.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
@@ -89,7 +89,7 @@ class MainWindowTest : public QObject {
     }
 
     void unopenablePortLeavesTheWindowUpWithoutTray() {
-        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        WriteSettings("[ComPortSettings]\nComPort=" + std::string(kNoSuchPort) + "\n");
         auto form = Start();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -125,7 +125,7 @@ class MainWindowTest : public QObject {
     }
 
     void operatingModeSetsEveryRowEachTime() {
-        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        WriteSettings("[ComPortSettings]\nComPort=" + std::string(kNoSuchPort) + "\n");
         auto form = Start();
         QList<QWidget*> timeSet{form->edNewHH, form->sbNewHH,   form->edNewMM, form->sbNewMM, form->edNewSS,
                                 form->sbNewSS, form->btNewTime, form->rbtTime, form->rbtSec};
@@ -168,7 +168,7 @@ class MainWindowTest : public QObject {
 
     // The menu works in both modes; each button only in the mode that enables it.
     void menusAndButtonsStoreTheirRequests() {
-        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n");
+        WriteSettings("[ComPortSettings]\nComPort=" + std::string(kNoSuchPort) + "\n");
         auto form = Start();
         const struct {
             const char* name;
@@ -191,7 +191,7 @@ class MainWindowTest : public QObject {
     }
 
     void winterSummerWriteErrorsReachTheBox() {
-        WriteSettings("[ComPortSettings]\nComPort=/dev/tamberline-no-such-port\n[Common Settings]\nSumWnt=1\n");
+        WriteSettings("[ComPortSettings]\nComPort=" + std::string(kNoSuchPort) + "\n[Common Settings]\nSumWnt=1\n");
         auto form = Start();
         boxes.clear();
         QVERIFY(form->rbSummer->isChecked());  // the saved choice, selected without a question
@@ -286,17 +286,9 @@ class MainWindowTest : public QObject {
 
     void endOfSessionRunsTheCloseStepsOnce() {
         // What a log-out sends, and the session manager's own end: the same steps as the close button.
-        const struct {
-            const char* name;
-            std::function<void()> end;
-        } cases[] = {
-            {"SIGTERM", [] { raise(SIGTERM); }},
-            {"SIGINT", [] { raise(SIGINT); }},
-            {"SIGHUP", [] { raise(SIGHUP); }},
-            {"quit", [] { QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection); }},
-        };
-        struct sigaction before {};
-        sigaction(SIGTERM, nullptr, &before);
+        auto cases = test::SystemEndRequests();
+        cases.push_back({"quit", [] { QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection); }});
+        const std::string before = test::EndHandling();
         for (const auto& c : cases) {
             TPtyPair pty;
             WriteSettings("[ComPortSettings]\nComPort=" + pty.SlavePath() + "\nBaudRate=19200\n");
@@ -304,18 +296,16 @@ class MainWindowTest : public QObject {
             QSignalSpy closed(form.get(), &TForm1::Closed);
             form->WatchEndOfSession(*qApp);
             WriteSettings("");
-            c.end();
+            c.Raise();
             QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 2000);
-            QVERIFY2(!form->ComPort1.Connected() && !form->Tray.Added(), c.name);
+            QVERIFY2(!form->ComPort1.Connected() && !form->Tray.Added(), c.Name);
             QCOMPARE(Setting("ComPortSettings", "ComPort"), pty.SlavePath());
             QCOMPARE(Setting("ComPortSettings", "BaudRate"), std::string("19200"));
             WriteSettings("");
             form->close();  // a second request finds the steps done
             QCOMPARE(Setting("ComPortSettings", "ComPort"), std::string("<none>"));
             form.reset();
-            struct sigaction now {};
-            sigaction(SIGTERM, nullptr, &now);
-            QVERIFY2(now.sa_handler == before.sa_handler, "the window's end leaves signals as they were");
+            QVERIFY2(test::EndHandling() == before, "the window's end leaves the system's handling as it was");
         }
         QVERIFY(boxes.empty());
     }

@@ -2,6 +2,11 @@
 # offer and at twice the scale: one executable, run once per environment.
 tamberline_qtest(textfit_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/textfit_test.cpp
                  LIBS tamberline_ui tamberline_test_support)
+# Under wine the faces are the prefix's (the Windows stage names a font folder); on Linux each face
+# a Debian machine may offer, and twice the scale.
+if(CMAKE_CROSSCOMPILING)
+  return()
+endif()
 set_tests_properties(textfit_test PROPERTIES ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen;FONTCONFIG_FILE=${CMAKE_CURRENT_LIST_DIR}/faces/dejavu.conf;TAMBERLINE_FIT_FACE=DejaVu Sans")
 add_test(NAME textfit_test_liberation COMMAND textfit_test)

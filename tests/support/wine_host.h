@@ -1,0 +1,20 @@
+// What the Windows tests under wine need of the Linux host around them: the folders and programs the
+// wine runner names in the environment, Unix paths as wine sees them, and native programs started
+// beside the test.
+#pragma once
+
+#include <string>
+
+namespace tamberline::wine {
+
+// The runner's setting `name`; throws std::runtime_error when the test was not started by it.
+std::string Env(const char* name);
+// wine's drive Z: is the Unix root.
+std::string WindowsPath(const std::string& unixPath);
+// `s` as one word for /bin/sh.
+std::string ShellQuoted(const std::string& s);
+// Starts /bin/sh -c `script` on the host, not waiting for it; throws std::runtime_error when it
+// cannot be started.
+void StartOnHost(const std::string& script);
+
+}  // namespace tamberline::wine
