@@ -4,12 +4,13 @@
 
 namespace tamberline::test {
 
-// Ctrl+C goes to a console's processes, and a test run may have a console that takes none (wine's
-// for a program whose output is a pipe): the test gets a console of its own first.
 std::vector<TSystemEndRequest> SystemEndRequests() {
-    static const bool ownConsole = (FreeConsole(), AllocConsole() != FALSE);
-    if (!ownConsole) return {};
-    return {{"Ctrl+C", [] { GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0); }}};
+    return {{"Ctrl+C", [] {
+                 // Ctrl+C goes to a console's processes, and a test run may have a console that takes
+                 // none (wine's for a program whose output is a pipe): a console of the test's own.
+                 static const bool own = (FreeConsole(), AllocConsole() != FALSE);
+                 if (own) GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+             }}};
 }
 
 std::string EndHandling() {
