@@ -33,6 +33,8 @@ set(CPACK_NSIS_DEFINES "!include '${PROJECT_SOURCE_DIR}/packaging/windows/tamber
 set(CPACK_NSIS_CREATE_ICONS_EXTRA "!insertmacro TamberlineShortcuts")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "!insertmacro TamberlineRemoveShortcuts")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# There are no licence terms to accept: the page would show CPack's English stand-in.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 
 # CPack's installer script loads some sixty languages and shows the one of the user's Windows,
 # English where that is missing, around our Russian texts. A copy of the script with Russian alone,
