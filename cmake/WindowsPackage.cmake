@@ -23,8 +23,37 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Tamberline)
 set(CPACK_NSIS_PACKAGE_NAME "Tamberline ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "Tamberline")
+# The programs list shows the program's own icon; the installer and the uninstaller show it too.
 set(CPACK_NSIS_INSTALLED_ICON_NAME tamberline.exe)
+if(TAMBERLINE_EXE_ICON)
+  set(CPACK_NSIS_MUI_ICON ${TAMBERLINE_EXE_ICON})
+  set(CPACK_NSIS_MUI_UNIICON ${TAMBERLINE_EXE_ICON})
+endif()
 set(CPACK_NSIS_DEFINES "!include '${PROJECT_SOURCE_DIR}/packaging/windows/tamberline.nsh'")
 set(CPACK_NSIS_CREATE_ICONS_EXTRA "!insertmacro TamberlineShortcuts")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "!insertmacro TamberlineRemoveShortcuts")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# There are no licence terms to accept: the page would show CPack's English stand-in.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
+
+# CPack's installer script loads some sixty languages and shows the one of the user's Windows,
+# English where that is missing, around our Russian texts. A copy of the script with Russian alone,
+# made from CMake's own at configure time, shows every page in Russian; the few texts the script
+# writes itself are put in Russian too. A changed script of a newer CMake stops the build here.
+file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis)
+function(tamberline_nsis_replace regex replacement)
+  string(REGEX REPLACE "${regex}" "${replacement}" changed "${nsis}")
+  if(changed STREQUAL nsis)
+    message(FATAL_ERROR "CMake's NSIS.template.in has no \"${regex}\" any more: packaging/windows needs a look")
+  endif()
+  set(nsis "${changed}" PARENT_SCOPE)
+endfunction()
+tamberline_nsis_replace("(\n *!insertmacro MUI_LANGUAGE \"[A-Za-z]+\"[^\n]*)+" "\n  !insertmacro MUI_LANGUAGE \"Russian\"")
+# (A backslash in a replacement is written four times: once for CMake's string, once for its regex.)
+tamberline_nsis_replace("\"@CPACK_NSIS_PACKAGE_NAME@ is already installed[^\"]*\""
+                        "\"Программа @CPACK_NSIS_PACKAGE_NAME@ уже установлена.$\\\\n$\\\\nУдалить прежнюю версию перед установкой новой?\"")
+tamberline_nsis_replace("\"Uninstall failed.\"" "\"Прежнюю версию удалить не удалось.\"")
+tamberline_nsis_replace("Uninstall\\.lnk" "Удалить Tamberline.lnk")
+set(nsis_dir ${PROJECT_BINARY_DIR}/packaging/nsis)
+file(WRITE ${nsis_dir}/NSIS.template.in "${nsis}")
+list(PREPEND CPACK_MODULE_PATH ${nsis_dir})

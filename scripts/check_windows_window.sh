@@ -53,6 +53,13 @@ work=$(echo "$c"/users/*/AppData/Roaming/Tamberline)
 [ -f "$exe" ] && [ -d "$work" ] || fail "the installer left no program or no working folder"
 ls "$c"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Настройка времени.lnk" >/dev/null ||
   fail "the installer made no Start-menu entry"
+# The program carries its own icon, drawn by the host build, for Explorer, the shortcuts and the
+# programs list, and its version.
+sizes=$(identify -format '%w ' "$host/tools/icons/tamberline.ico") || fail "the host build's icon file is unreadable"
+[ "$sizes" = "16 24 32 48 256 " ] || fail "the icon file holds the sizes \"$sizes\" (px)"
+resources=$(x86_64-w64-mingw32-windres -i "$exe" -O rc) || fail "the program's resources are unreadable"
+grep -q 'IDI_ICON1.*RT_GROUP_ICON' <<<"$resources" && grep -q VERSIONINFO <<<"$resources" ||
+  fail "tamberline.exe has no icon or no version resource"
 
 mkfifo "$w/sim.in"
 "$host/tools/sim/tamberline-sim" --link "$w/sim/com" <"$w/sim.in" >"$w/sim.log" 2>&1 &

@@ -37,6 +37,9 @@ if [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
   # Qt's libraries bring the shared compiler runtime; the program uses those copies too.
   cross=(-DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_HOST_PATH=/usr
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DTAMBERLINE_UI=ON -DTAMBERLINE_STATIC_RUNTIME=OFF)
+  # The program's icon is drawn by a native tool: the host build renders it, the cross build takes it.
+  cmake --build "$host" -j"$(nproc)" --target tamberline_icons >/dev/null
+  cross+=(-DTAMBERLINE_WINDOWS_ICON="$root/$host/tools/icons/tamberline.ico")
   winepath="Z:${qt//\//\\}\\bin"
 else
   echo "== Windows window and packages: skipped (no Qt for MinGW in $qt; TAMBERLINE_QT_MINGW names another) =="

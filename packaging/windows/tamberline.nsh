@@ -9,12 +9,14 @@ Target amd64-unicode
 
 !define TAMBERLINE_LINK "Настройка времени.lnk"
 
-!define MUI_WELCOMEPAGE_TEXT "Программа «Настройка времени» показывает время GPS-часов на COM-порту и ставит по ним часы компьютера.$\r$\n$\r$\nЧтобы ставить часы компьютера, учётной записи пользователя нужно право на изменение системного времени (SeSystemtimePrivilege; у администраторов оно есть). Без него программа показывает время прибора, но часы компьютера не меняет.$\r$\n$\r$\nНастройки хранятся в папке %APPDATA%\Tamberline пользователя."
+; CPack's script builds on the first Modern UI, whose welcome page keeps its text in an INI file:
+; a real line break there ends the text: \r\n written out makes one, and \\ a backslash.
+!define MUI_WELCOMEPAGE_TEXT "Программа «Настройка времени» показывает время GPS-часов на COM-порту и ставит по ним часы компьютера.\r\n\r\nЧтобы ставить часы компьютера, учётной записи пользователя нужно право на изменение системного времени (SeSystemtimePrivilege; у администраторов оно есть). Без него программа показывает время прибора, но часы компьютера не меняет.\r\n\r\nНастройки хранятся в папке %APPDATA%\\Tamberline пользователя."
 
 ; The optional log-in entry: a box on the last page, ticked by default; a silent install (/S) does
 ; not show the page and makes no such entry.
 !define MUI_FINISHPAGE_SHOWREADME ""
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "Запускать при входе в систему (значок в области уведомлений)"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Запускать при входе в систему"
 !define MUI_FINISHPAGE_SHOWREADME_FUNCTION TamberlineAddStartupEntry
 
 ; Back to the context the generated script chose (all users for administrators).
