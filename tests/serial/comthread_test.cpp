@@ -216,7 +216,7 @@ TEST(ComThreadHangUp, UnreadBytesDoNotKeepTheThreadsBusy) {
     f.ui.loop.RunFor(50ms);
     const auto cpu0 = ProcessCpuTime();
     f.ui.loop.RunFor(500ms);
-    EXPECT_LT(ProcessCpuTime() - cpu0, 25ms) << "CPU in 500 ms";
+    EXPECT_LT(ProcessCpuTime() - cpu0, 100ms) << "CPU in 500 ms";  // a busy thread takes most of it
     EXPECT_LE(calls, 2);
     EXPECT_GE(calls, 1);
     EXPECT_EQ(f.port.InputCount(), 5);
