@@ -3,6 +3,9 @@
 // GetLastError() code.
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
+
 #include "serial/backend.h"
 #include "serial/wide_text.h"
 
@@ -40,8 +43,14 @@ int Finish(HANDLE h, TOverlapped& op, int giveUpMs, DWORD& done) {
 
 class TWin32EventWaiter : public TComEventWaiter {
   public:
-    TWin32EventWaiter(HANDLE device, HANDLE stop, HANDLE wake)
-        : device_(device), stop_(stop), ovStore_(std::make_unique<OVERLAPPED>()), ov_(*ovStore_) {
+    // takes: counts the backend's reads and purges, the only ways bytes leave the input queue.
+    TWin32EventWaiter(HANDLE device, HANDLE stop, HANDLE wake, std::shared_ptr<const std::atomic<unsigned>> takes)
+        : device_(device),
+          stop_(stop),
+          ovStore_(std::make_unique<OVERLAPPED>()),
+          ov_(*ovStore_),
+          takes_(std::move(takes)),
+          lastTakes_(takes_->load()) {
         ov_.hEvent = wake;
     }
     ~TWin32EventWaiter() override {
@@ -71,7 +80,7 @@ class TWin32EventWaiter : public TComEventWaiter {
         if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return TWaitResult::Stopped;
         if (!pending_) {
             mask_ = 0;
-            if (WaitCommEvent(device_, &mask_, &ov_)) return Report(true);
+            if (WaitCommEvent(device_, &mask_, &ov_)) return Report();
             // A device that is gone refuses the wait at once, every time: never loop on that.
             if (GetLastError() != ERROR_IO_PENDING) return GoneNow();
             pending_ = true;
@@ -86,7 +95,7 @@ class TWin32EventWaiter : public TComEventWaiter {
         // ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE (unplugged USB adapters) and an
         // ERROR_OPERATION_ABORTED that no Stop asked for all mean the same: the device has gone.
         if (!GetOverlappedResult(device_, &ov_, &n, FALSE)) return GoneNow();
-        return Report(false);
+        return Report();
     }
 
     void Stop() override { SetEvent(stop_); }
@@ -101,22 +110,23 @@ class TWin32EventWaiter : public TComEventWaiter {
     }
 
   private:
-    // atOnce: the wait completed as it was started, without waiting for the driver.
-    TWaitResult Report(bool atOnce) {
+    TWaitResult Report() {
         if (!(mask_ & EV_RXCHAR)) {
             // An empty report (the mask was changed, or a driver that cannot watch the line) would come
             // back at once on the next wait: pause on the stop signal first, so the thread does not spin.
             return Paused(kEmptyReportPauseMs) ? TWaitResult::Stopped : TWaitResult::TimedOut;
         }
         // Some drivers (wine's among them) report EV_RXCHAR for as long as bytes wait unread, not once per
-        // arrival. One that comes at once with no more bytes waiting than at the last report is most likely
-        // the old bytes again, which the UI thread is still reading: it goes out after a pause, so the two
-        // threads never hand such reports around at full speed, and new bytes are never left unreported.
+        // arrival. With no more bytes waiting than at the last report and none taken since, nothing can
+        // have arrived: such a report is the old bytes again and is dropped after a pause, so the thread
+        // neither spins nor hands the UI thread the same bytes over and over.
         const DWORD queued = Queued();
-        const bool grew = queued > lastQueued_;
+        const unsigned takes = takes_->load();
+        const bool arrived = queued > lastQueued_ || takes != lastTakes_;
         lastQueued_ = queued;
-        if (atOnce && !grew && Paused(kRepeatReportPauseMs)) return TWaitResult::Stopped;
-        return TWaitResult::Readable;
+        lastTakes_ = takes;
+        if (arrived) return TWaitResult::Readable;
+        return Paused(kRepeatReportPauseMs) ? TWaitResult::Stopped : TWaitResult::TimedOut;
     }
 
     // Waits `ms` on the stop signal; true when it came.
@@ -139,7 +149,9 @@ class TWin32EventWaiter : public TComEventWaiter {
     std::unique_ptr<OVERLAPPED> ovStore_;
     OVERLAPPED& ov_;
     DWORD mask_ = 0;
+    std::shared_ptr<const std::atomic<unsigned>> takes_;
     DWORD lastQueued_ = 0;  // bytes waiting at the last report
+    unsigned lastTakes_;    // reads and purges before it
     bool pending_ = false;
     bool gone_ = false;
 };
@@ -182,11 +194,13 @@ class TWin32ComBackend : public TComBackend {
 
     // Ends pending transfers and drops what waits in both queues, as the POSIX side's flush does.
     int Purge() override {
+        ++*takes_;
         return PurgeComm(h_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : LastError();
     }
 
     // giveUpMs counts from the start of the read: once a byte has come, the interval timeout ends it.
     int Read(void* buf, int count, int giveUpMs, int& got) override {
+        ++*takes_;
         return Transfer(false, buf, count, giveUpMs, got);
     }
 
@@ -226,7 +240,7 @@ class TWin32ComBackend : public TComBackend {
             if (wake) CloseHandle(wake);
             return nullptr;
         }
-        return std::make_unique<TWin32EventWaiter>(h_, stop, wake);
+        return std::make_unique<TWin32EventWaiter>(h_, stop, wake, takes_);
     }
 
   private:
@@ -252,6 +266,8 @@ class TWin32ComBackend : public TComBackend {
     }
 
     HANDLE h_ = INVALID_HANDLE_VALUE;
+    // Shared with the event waiter, which may outlive a reopen.
+    std::shared_ptr<std::atomic<unsigned>> takes_ = std::make_shared<std::atomic<unsigned>>(0);
 };
 
 // The block is built afresh: every field the component does not set is 0, as the line settings want.

@@ -1,5 +1,3 @@
-if(NOT WIN32)
-  tamberline_gtest(comthread_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/comthread_test.cpp
-    LIBS tamberline_serial tamberline_test_support)
-endif()
+tamberline_gtest(comthread_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/comthread_test.cpp
+  LIBS tamberline_serial tamberline_test_support)
