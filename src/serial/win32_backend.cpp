@@ -120,8 +120,10 @@ class TWin32EventWaiter : public TComEventWaiter {
         // arrival. With no more bytes waiting than at the last report and none taken since, nothing can
         // have arrived: such a report is the old bytes again and is dropped after a pause, so the thread
         // neither spins nor hands the UI thread the same bytes over and over.
-        const DWORD queued = Queued();
+        // Counted before the queue is looked at, and by the backend after a take is done: a take that
+        // falls between the two shows as one at the next report, never as bytes that are not there.
         const unsigned takes = takes_->load();
+        const DWORD queued = Queued();
         const bool arrived = queued > lastQueued_ || takes != lastTakes_;
         lastQueued_ = queued;
         lastTakes_ = takes;
@@ -194,14 +196,16 @@ class TWin32ComBackend : public TComBackend {
 
     // Ends pending transfers and drops what waits in both queues, as the POSIX side's flush does.
     int Purge() override {
+        const int e = PurgeComm(h_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : LastError();
         ++*takes_;
-        return PurgeComm(h_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : LastError();
+        return e;
     }
 
     // giveUpMs counts from the start of the read: once a byte has come, the interval timeout ends it.
     int Read(void* buf, int count, int giveUpMs, int& got) override {
+        const int e = Transfer(false, buf, count, giveUpMs, got);
         ++*takes_;
-        return Transfer(false, buf, count, giveUpMs, got);
+        return e;
     }
 
     int Write(const void* buf, int count, int& done) override {
