@@ -1,6 +1,6 @@
 // The pair under wine: the runner maps pairs of COM ports onto the links of a relay on the host (a
-// folder per pair under TAMBERLINE_WINE_PAIRS; pair k is COM(10+2k) for the port, COM(11+2k) for
-// the device). A lock file in the folder keeps each pair to one test at a time.
+// folder per pair under TAMBERLINE_WINE_PAIRS, named 0, 1, ...; pair k is COM(10+2k) for the port,
+// COM(11+2k) for the device). A lock file in the folder keeps each pair to one test at a time.
 #include <windows.h>
 
 #include <chrono>
@@ -15,8 +15,6 @@ namespace tamberline {
 const char* const kNoSuchPort = "COM99";
 
 namespace {
-
-constexpr int kPairs = 8;  // as many as the runner maps
 
 // The device's end as a raw 8N1 line; its rate is the relay's to set.
 HANDLE OpenDeviceEnd(const std::string& name) {
@@ -48,12 +46,17 @@ void StartRelay(const std::string& dir) {
     using wine::ShellQuoted;
     wine::StartOnHost("exec " + ShellQuoted(wine::Env("TAMBERLINE_WINE_RELAY")) + " " + ShellQuoted(dir + "/port") +
                       " " + ShellQuoted(dir + "/device") + " " + ShellQuoted(dir + "/ready"));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (GetFileAttributesA(ready.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error("the relay of " + dir + " did not start");
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!wine::WaitUntil([&] { return GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000, 5))
+        throw std::runtime_error("the relay of " + dir + " did not start");
+}
+
+// By name: wine gives no attributes for a link to a terminal.
+bool Listed(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    const HANDLE h = FindFirstFileA(path.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
 }
 
 }  // namespace
@@ -61,14 +64,12 @@ void StartRelay(const std::string& dir) {
 TPtyPair::TPtyPair() {
     const std::string pairs = wine::Env("TAMBERLINE_WINE_PAIRS");
     int k = 0;
-    for (; k < kPairs; ++k) {
+    for (;; ++k) {
         const std::string lock = wine::WindowsPath(pairs + "/" + std::to_string(k) + "/lock");
         slot_ = CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (slot_ != INVALID_HANDLE_VALUE) break;
-    }
-    if (k == kPairs) {
-        slot_ = nullptr;
-        throw std::runtime_error("all " + std::to_string(kPairs) + " COM port pairs are in use");
+        if (GetLastError() != ERROR_SHARING_VIOLATION)  // no such folder: the runner maps no more
+            throw std::runtime_error("no free COM port pair among the " + std::to_string(k) + " the runner maps");
     }
     pairDir_ = pairs + "/" + std::to_string(k);
     slavePath_ = "COM" + std::to_string(10 + 2 * k);
@@ -93,16 +94,8 @@ void TPtyPair::CloseMaster() {
     CloseHandle(device_);
     device_ = nullptr;
     DeleteFileA(wine::WindowsPath(pairDir_ + "/ready").c_str());
-    // Looked for by name: wine gives no attributes for a link to a terminal.
     const std::string port = wine::WindowsPath(pairDir_ + "/port");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    for (;;) {
-        WIN32_FIND_DATAA found;
-        const HANDLE h = FindFirstFileA(port.c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE || std::chrono::steady_clock::now() > deadline) break;
-        FindClose(h);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    wine::WaitUntil([&] { return !Listed(port); }, 2000, 5);
 }
 
 void TPtyPair::Write(const std::string& bytes) {

@@ -80,13 +80,10 @@ void TSimProcess::CloseCommands() {
 }
 
 std::optional<int> TSimProcess::WaitExit(int waitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (;;) {
-        const std::string code = ReadFrom(dir_ + "\\done", 0);
-        if (!code.empty()) return std::atoi(code.c_str());
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    std::string code;
+    if (!wine::WaitUntil([&] { return !(code = ReadFrom(dir_ + "\\done", 0)).empty(); }, waitMs, 10))
+        return std::nullopt;
+    return std::atoi(code.c_str());
 }
 
 std::optional<std::string> TSimProcess::ReadLine(int waitMs) {

@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "support/wine_host.h"
 
@@ -38,6 +40,15 @@ void StartOnHost(const std::string& script) {
         throw std::runtime_error("cannot start on the host: " + script);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int waitMs, int pollMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return true;
 }
 
 }  // namespace tamberline::wine

@@ -3,6 +3,7 @@
 // beside the test.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tamberline::wine {
@@ -16,5 +17,8 @@ std::string ShellQuoted(const std::string& s);
 // Starts /bin/sh -c `script` on the host, not waiting for it; throws std::runtime_error when it
 // cannot be started.
 void StartOnHost(const std::string& script);
+// Asks `done` every pollMs until it says yes (true) or waitMs have passed (false): a host program
+// running beside the test speaks only through files.
+bool WaitUntil(const std::function<bool()>& done, int waitMs, int pollMs);
 
 }  // namespace tamberline::wine
