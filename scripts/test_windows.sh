@@ -119,10 +119,12 @@ echo "== Windows tests under wine =="
 
 echo "== tamberline-probe.exe under wine, 10 s against the simulator (wine adds its own latency) =="
 coproc PROBESIM { exec "$host/tools/sim/tamberline-sim" --phase 30 --link "$w/probe/com"; }
+# bash forgets a coprocess's pid once it has ended, and the simulator may end with the probe's line.
+probesim=$PROBESIM_PID
 read -r _ <&"${PROBESIM[0]}"
 "$w/run.sh" "$dir/tools/probe/tamberline-probe.exe" COM6 10 | tail -n 3
-kill "$PROBESIM_PID"
-wait "$PROBESIM_PID" 2>/dev/null || true
+kill "$probesim" 2>/dev/null || true
+wait "$probesim" 2>/dev/null || true
 
 [ -n "$qt" ] || exit 0
 echo "== Windows packages: ZIP and NSIS installer =="
