@@ -95,14 +95,15 @@ bool RemoveLeftover(const std::wstring& tmp) {
 }
 
 // A new, empty temporary file at the fixed name, held open: while this handle lives no other writer can
-// open the name (it is shared for deletion only, which MoveFileExW needs), and the system lets go of it
-// when the process dies, as the POSIX side's lock.
+// open the name (it is shared for reading, which LoadFile needs once it is moved into place, and for
+// deletion, which MoveFileExW needs), and the system lets go of it when the process dies, as the POSIX
+// side's lock.
 // Writers taking turns are waited out for a time, not a count of turns, as on POSIX.
 THandle CreateTemp(const std::wstring& tmp, DWORD attributes) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTempLockWaitMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, attributes,
-                              nullptr));
+        THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              attributes, nullptr));
         if (f.Ok()) return f;
         const DWORD e = GetLastError();
         if ((e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) || !RemoveLeftover(tmp)) break;
@@ -124,9 +125,24 @@ bool MoveIntoPlace(const std::wstring& tmp, const std::wstring& target) {
 
 }  // namespace
 
+namespace {
+
+// Opens the settings file for reading. A program that holds it without sharing it for reading (a virus
+// scanner, an editor saving it) lets go within moments, so that refusal is waited out for a time; a
+// read given up on too early would hand out defaults as if the file had none.
+THandle OpenForLoad(const std::wstring& path) {
+    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+        THandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (f.Ok() || GetLastError() != ERROR_SHARING_VIOLATION || waited >= kTempLockWaitMs) return f;
+        Sleep(kTempLockPollMs);
+    }
+}
+
+}  // namespace
+
 TLoadResult LoadFile(const std::string& path, std::string& content) {
-    THandle f(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    THandle f = OpenForLoad(LongPath(path));
     if (!f.Ok()) {
         const DWORD e = GetLastError();
         return (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? TLoadResult::Missing : TLoadResult::Failed;

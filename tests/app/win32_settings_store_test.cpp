@@ -140,14 +140,17 @@ TEST(Win32SettingsStore, LeftoverTemporaryFileAndReadOnlyFile) {
     }
 }
 
-// Two writers at once share the one temporary name: neither fails and neither corrupts the other.
+// Two writers at once share the one temporary name: neither fails and neither corrupts the other, and
+// a reader meanwhile always finds the file, never the defaults (a new copy is still held by its writer
+// for a moment after its move).
 TEST(Win32SettingsStore, ConcurrentWritersTakeTurns) {
     TTempFolder folder;
     const std::string path = folder.Utf8() + "\\Settings.INI";
-    std::atomic<int> failures = 0;
-    std::vector<std::thread> writers;
+    Put(folder.path + L"\\Settings.INI", "[A]\nx=0\n");
+    std::atomic<int> failures = 0, defaults = 0;
+    std::vector<std::thread> threads;
     for (const char* value : {"1", "2"})
-        writers.emplace_back([&, value] {
+        threads.emplace_back([&, value] {
             for (int i = 0; i < 50; ++i)
                 try {
                     TIniFile(path).WriteString("A", "x", value);
@@ -155,9 +158,14 @@ TEST(Win32SettingsStore, ConcurrentWritersTakeTurns) {
                     ++failures;
                 }
         });
-    for (auto& w : writers)
-        w.join();
+    threads.emplace_back([&] {
+        for (int i = 0; i < 100; ++i)
+            defaults += Get(path) == "<none>";
+    });
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(failures, 0);
+    EXPECT_EQ(defaults, 0);
     const std::string after = Get(path);
     EXPECT_TRUE(after == "1" || after == "2") << after;
     EXPECT_EQ(Entries(folder.path), std::vector<std::wstring>{L"Settings.INI"});
