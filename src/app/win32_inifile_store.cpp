@@ -102,8 +102,8 @@ bool RemoveLeftover(const std::wstring& tmp) {
 THandle CreateTemp(const std::wstring& tmp, DWORD attributes) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTempLockWaitMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              attributes, nullptr));
+        THandle f(CreateFileW(tmp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, attributes, nullptr));
         if (f.Ok()) return f;
         const DWORD e = GetLastError();
         if ((e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) || !RemoveLeftover(tmp)) break;
