@@ -58,6 +58,14 @@ bool WriteAll(HANDLE h, const std::string& s) {
 constexpr DWORD kTempLockWaitMs = 2000;
 constexpr DWORD kTempLockPollMs = 5;
 
+// One more pause in a wait for a holder to let go; false once the wait has lasted kTempLockWaitMs.
+bool WaitAgain(DWORD& waitedMs) {
+    if (waitedMs >= kTempLockWaitMs) return false;
+    Sleep(kTempLockPollMs);
+    waitedMs += kTempLockPollMs;
+    return true;
+}
+
 // The folder part of a path, with its last backslash ("" for a bare name).
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L'\\');
@@ -82,15 +90,14 @@ bool DeleteOpen(HANDLE h) {
 // move, or what a writer that died (killed, power lost) left behind. Only the latter is removed; the
 // former is waited for. false when it cannot be removed (a folder, or its writer hangs).
 bool RemoveLeftover(const std::wstring& tmp) {
-    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+    for (DWORD waited = 0;;) {
         // Shared with nobody: refused while any writer still holds the file open.
         THandle f(CreateFileW(tmp.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (f.Ok()) return DeleteOpen(f.Get());
         const DWORD e = GetLastError();
         if (e == ERROR_FILE_NOT_FOUND) return true;  // its writer moved it meanwhile
-        if (e != ERROR_SHARING_VIOLATION || waited >= kTempLockWaitMs) return false;
-        Sleep(kTempLockPollMs);
+        if (e != ERROR_SHARING_VIOLATION || !WaitAgain(waited)) return false;
     }
 }
 
@@ -115,27 +122,21 @@ THandle CreateTemp(const std::wstring& tmp, DWORD attributes) {
 // anywhere (another copy reading it, a virus scanner, the indexer), and such holders let go within
 // moments: the move is tried again for as long as a writer's file is waited for.
 bool MoveIntoPlace(const std::wstring& tmp, const std::wstring& target) {
-    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+    for (DWORD waited = 0;;) {
         if (MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
         const DWORD e = GetLastError();
-        if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || waited >= kTempLockWaitMs) return false;
-        Sleep(kTempLockPollMs);
+        if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || !WaitAgain(waited)) return false;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Opens the settings file for reading. A program that holds it without sharing it for reading (a virus
 // scanner, an editor saving it) lets go within moments, so that refusal is waited out for a time; a
 // read given up on too early would hand out defaults as if the file had none.
 THandle OpenForLoad(const std::wstring& path) {
-    for (DWORD waited = 0;; waited += kTempLockPollMs) {
+    for (DWORD waited = 0;;) {
         THandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (f.Ok() || GetLastError() != ERROR_SHARING_VIOLATION || waited >= kTempLockWaitMs) return f;
-        Sleep(kTempLockPollMs);
+        if (f.Ok() || GetLastError() != ERROR_SHARING_VIOLATION || !WaitAgain(waited)) return f;
     }
 }
 
