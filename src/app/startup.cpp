@@ -50,7 +50,7 @@ void ConfigureComPort1(TCustomComPort& port) {
     port.SetSyncMethod(smWindowSync);
 }
 
-void RunCreateSteps(TStartupContext& c) {
+void ShowStartState(TStartupContext& c) {
     TSharedState& s = c.State;
     c.View.SetStatusText(0, DateLine(c.Clock));
     s.SputSync = 0;
@@ -63,10 +63,14 @@ void RunCreateSteps(TStartupContext& c) {
     c.View.SetNewHHText(kNewHHAtStart);
     c.View.SetNewMMText("00");
     c.View.SetNewSSText("00");
+}
+
+void RunCreateSteps(TStartupContext& c, bool open) {
+    ShowStartState(c);
     ConfigureComPort1(c.Port);
     ReadSettings(c);
-    if (!c.Port.Connected()) c.Port.Open();
-    s.PendingAction = paZoneQuery;
+    if (open && !c.Port.Connected()) c.Port.Open();
+    c.State.PendingAction = paZoneQuery;
 }
 
 void RunCloseSteps(TSharedState& s, TCustomComPort& port, TCurrentDirectory& dir) {

@@ -29,10 +29,14 @@ struct TStartupContext {
 // no total timeouts, receive events only, delivered on the UI thread.
 void ConfigureComPort1(TCustomComPort& port);
 
-// Creation from the date line to the zone query: state defaults, clock and editor texts, the
-// port's own description, the settings, opening the port, PendingAction := zone query. An error ends the steps where it
-// happens and propagates; the caller shows it and leaves the tray icon out.
-void RunCreateSteps(TStartupContext& c);
+// The first creation steps, which show no device yet: the date line, the state defaults, the clock
+// and time editor texts. A panel starts with these too.
+void ShowStartState(TStartupContext& c);
+
+// Creation from the date line to the zone query: ShowStartState, the port's own description, the
+// settings, opening the port (unless `open` is false), PendingAction := zone query. An error ends the
+// steps where it happens and propagates.
+void RunCreateSteps(TStartupContext& c, bool open = true);
 
 // Close: the port first (the event thread must stop before the window goes), then "ComPort",
 // "BaudRate" and "SumWnt" in one opening of the file. A write error propagates after the port is

@@ -13,6 +13,13 @@ TProgramCore::TProgramCore(TCoreDeps deps)
     tick_.NewerFrameWaits = [this] { return NewerFrameWaits(); };
 }
 
+void TProgramCore::RequestStored() {
+    uint8_t& slot = deps_.State.PendingAction;
+    if (!link_.Lost() || (slot != paSyncNow && slot != paSendZone && slot != paSendTime)) return;
+    slot = paNone;
+    throw ENoLink();
+}
+
 bool TProgramCore::NewerFrameWaits() {
     if (!deps_.Port.Connected()) return false;  // tests and a closed port: nothing can wait
     try {

@@ -34,12 +34,16 @@ class TProgramCore {
     void SendTimeCommand() { commands_.SendTimeCommand(); }
     void SendZoneQuery() { commands_.SendZoneQuery(); }
     void mnCtrlSyncroClick() { deps_.State.PendingAction = paSyncNow; }
+    // A user's request was just stored in the slot. While the link is lost it is taken back out and
+    // refused (ENoLink): served after the device returns it would carry the values of now.
+    void RequestStored();
     // See TMessageHandler::FrameDelay; the window leaves it at 0.
     void SetFrameDelay(std::chrono::microseconds d) { messages_.FrameDelay = d; }
     // True while a newer time frame waits unread: the clock the last tick showed is a second old.
     bool NewerFrameWaits();
 
-    // The link watch: started once start-up has opened the port, stopped before the close steps.
+    // The link watch: started by start-up (whether or not it opened the port), stopped before the close
+    // steps.
     void StartLinkWatch() { link_.Start(std::chrono::steady_clock::now()); }
     void StopLinkWatch() { link_.Stop(); }
     void LinkTimerTimer() { link_.Check(std::chrono::steady_clock::now()); }

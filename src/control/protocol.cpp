@@ -45,7 +45,7 @@ std::string Unescape(const std::string& v) {
             out += v[i];
             continue;
         }
-        if (++i == v.size()) throw EProtocol("a value ends in a lone backslash");
+        if (++i == v.size()) throw EProtocol("значение кончается одиночной обратной косой чертой");
         switch (v[i]) {
             case '\\':
                 out += '\\';
@@ -60,7 +60,7 @@ std::string Unescape(const std::string& v) {
                 out += '\r';
                 break;
             default:
-                throw EProtocol("unknown escape \\" + std::string(1, v[i]));
+                throw EProtocol("неизвестная экранировка \\" + std::string(1, v[i]));
         }
     }
     return out;
@@ -87,7 +87,8 @@ class TLine {
     TLine& Add(const char* key, int64_t value) { return Add(key, std::to_string(value)); }
     std::string Done() {
         s_ += '\n';
-        if (s_.size() > kMaxMessageBytes) throw EProtocol("message longer than " + std::to_string(kMaxMessageBytes));
+        if (s_.size() > kMaxMessageBytes)
+            throw EProtocol("сообщение длиннее " + std::to_string(kMaxMessageBytes) + " байт");
         return s_;
     }
 
@@ -100,12 +101,12 @@ class TFields {
   public:
     explicit TFields(const TMessage& m) {
         for (const auto& [key, value] : m.Fields)
-            if (!fields_.emplace(key, value).second) throw EProtocol("key \"" + key + "\" given twice");
+            if (!fields_.emplace(key, value).second) throw EProtocol("ключ «" + key + "» дважды");
     }
     bool Has(const char* key) const { return fields_.count(key) != 0; }
     const std::string& Text(const char* key) const {
         auto it = fields_.find(key);
-        if (it == fields_.end()) throw EProtocol(std::string("missing \"") + key + "\"");
+        if (it == fields_.end()) throw EProtocol(std::string("нет ключа «") + key + "»");
         return it->second;
     }
     int64_t Int(const char* key, int64_t lo, int64_t hi) const {
@@ -113,7 +114,7 @@ class TFields {
         int64_t v = 0;
         const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
         if (ec != std::errc() || end != t.data() + t.size() || v < lo || v > hi)
-            throw EProtocol(std::string("\"") + key + "\" is no number in " + std::to_string(lo) + ".." +
+            throw EProtocol(std::string("«") + key + "» не число от " + std::to_string(lo) + " до " +
                             std::to_string(hi));
         return v;
     }
@@ -124,15 +125,15 @@ class TFields {
 };
 
 void CheckPortName(const std::string& name) {
-    if (name.empty() || name.size() > kMaxPortName) throw EProtocol("bad port name length");
+    if (name.empty() || name.size() > kMaxPortName) throw EProtocol("длина имени порта вне пределов");
     for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) throw EProtocol("control character in port name");
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) throw EProtocol("управляющий символ в имени порта");
 }
 
 void CheckBaudRateName(const std::string& name) {
     for (int r = br110; r <= br256000; ++r)
         if (BaudRateName(static_cast<TBaudRate>(r)) == name) return;
-    throw EProtocol("no such baud rate \"" + name + "\"");
+    throw EProtocol("нет такой скорости «" + name + "»");
 }
 
 const char* KindName(TCommandKind k) {
@@ -172,7 +173,7 @@ TActionValues DecodeAction(const TFields& f) {
             a.TimeMode = f.Flag("tm");
             break;
         default:
-            throw EProtocol("no such request " + std::to_string(a.Action));
+            throw EProtocol("нет такого запроса " + std::to_string(a.Action));
     }
     return a;
 }
@@ -181,7 +182,11 @@ TStatus DecodeStatus(const TFields& f) {
     TStatus s;
     s.Tick = static_cast<uint32_t>(f.Int("tick", 0, UINT32_MAX));
     s.Clock = f.Text("clock");
-    if (s.Clock.size() != 8) throw EProtocol("bad clock");
+    const std::string& c = s.Clock;
+    const auto digit = [&](size_t i) { return c[i] >= '0' && c[i] <= '9'; };
+    if (c.size() != 8 || c[2] != ':' || c[5] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4) || !digit(6) ||
+        !digit(7))
+        throw EProtocol("время не в виде чч:мм:сс");
     s.Mode = static_cast<int32_t>(f.Int("mode", -1, 1));
     s.TraySync = f.Flag("tray");
     s.LinkLost = f.Flag("lost");
@@ -206,10 +211,10 @@ TStatus DecodeStatus(const TFields& f) {
 std::optional<TMessage> TMessageReader::Next() {
     const size_t end = buffer_.find('\n');
     if (end == std::string::npos) {
-        if (buffer_.size() >= kMaxMessageBytes) throw EProtocol("message longer than the limit");
+        if (buffer_.size() >= kMaxMessageBytes) throw EProtocol("сообщение длиннее предела");
         return std::nullopt;
     }
-    if (end + 1 > kMaxMessageBytes) throw EProtocol("message longer than the limit");
+    if (end + 1 > kMaxMessageBytes) throw EProtocol("сообщение длиннее предела");
     const std::string line = buffer_.substr(0, end);
     buffer_.erase(0, end + 1);
 
@@ -222,15 +227,16 @@ std::optional<TMessage> TMessageReader::Next() {
         from = tab + 1;
     }
     if (parts[0] != kProtocolVersion)
-        throw EProtocol(parts[0].rfind("TMBL/", 0) == 0 ? "unknown protocol version " + parts[0] : "not a message");
-    if (parts.size() < 2 || !IsName(parts[1])) throw EProtocol("bad message kind");
+        throw EProtocol(parts[0].rfind("TMBL/", 0) == 0 ? "неизвестная версия протокола " + parts[0]
+                                                        : "не сообщение протокола");
+    if (parts.size() < 2 || !IsName(parts[1])) throw EProtocol("нет вида сообщения");
     for (char c : line)
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) throw EProtocol("control character");
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) throw EProtocol("управляющий символ");
     TMessage m;
     m.Kind = parts[1];
     for (size_t i = 2; i < parts.size(); ++i) {
         const size_t eq = parts[i].find('=');
-        if (eq == std::string::npos || !IsName(parts[i].substr(0, eq))) throw EProtocol("bad field");
+        if (eq == std::string::npos || !IsName(parts[i].substr(0, eq))) throw EProtocol("поле не в виде ключ=значение");
         m.Fields.emplace_back(parts[i].substr(0, eq), Unescape(parts[i].substr(eq + 1)));
     }
     return m;
@@ -288,7 +294,7 @@ TCommand DecodeCommand(const TMessage& m) {
         CheckPortName(c.PortName);
         CheckBaudRateName(c.BaudRateName);
     } else {
-        throw EProtocol("unknown command \"" + m.Kind + "\"");
+        throw EProtocol("неизвестная команда «" + m.Kind + "»");
     }
     return c;
 }
@@ -333,7 +339,7 @@ TServiceMessage DecodeServiceMessage(const TMessage& m) {
         return r;
     }
     if (m.Kind == "error") return TErrorNote{f.Text("text")};
-    throw EProtocol("unknown message \"" + m.Kind + "\"");
+    throw EProtocol("неизвестное сообщение «" + m.Kind + "»");
 }
 
 }  // namespace tamberline

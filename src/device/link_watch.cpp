@@ -2,20 +2,13 @@
 
 namespace tamberline {
 
-namespace {
-
-// Requests a user stored; a reopen must not replace them with its zone query.
-bool UserRequestWaits(uint8_t slot) {
-    return slot == paSyncNow || slot == paSendZone || slot == paSendTime;
-}
-
-}  // namespace
-
 void TLinkWatch::Start(TMonoTime now) {
     started_ = true;
     lastFrame_ = now;
     timer_.SetInterval(kCheckPeriodMs, now);
     timer_.SetEnabled(true, now);
+    // A port start-up could not open: lost from the start, and looked for at every check.
+    if (!port_.Connected()) Lose();
 }
 
 void TLinkWatch::Stop() {
@@ -33,27 +26,32 @@ void TLinkWatch::FrameSeen(TMonoTime at) {
 
 void TLinkWatch::Check(TMonoTime now) {
     if (!started_) return;
+    bool dropped = false;
     if (!port_.Connected()) {
-        Lose();
-        TryReopen(now);
-        return;
-    }
-    if (port_.DeviceGone()) {
-        Lose();
+        dropped = Lose();
+        if (!port_.Port().empty()) TryReopen(now);
+    } else if (port_.DeviceGone()) {
+        dropped = Lose();
         try {
             port_.Close();
         } catch (const EComPort&) {
             // Only a device that is still there can refuse; it is then still open and watched as such.
         }
-        return;
+    } else if (now - lastFrame_ >= kSilenceLimit) {
+        dropped = Lose();
     }
-    if (now - lastFrame_ >= kSilenceLimit) Lose();
+    if (dropped) throw ENoLink();
 }
 
-void TLinkWatch::Lose() {
-    if (lost_) return;
+bool TLinkWatch::Lose() {
+    if (lost_) return false;
     lost_ = true;
     v_.ShowLinkLost();
+    // The scheduled synchronisation and the zone query stay: served later, they take the time and zone
+    // of then, which is what they are for.
+    const uint8_t waiting = s_.PendingAction;
+    if (waiting == paSyncNow || waiting == paSendZone || waiting == paSendTime) s_.PendingAction = paNone;
+    return waiting == paSendZone || waiting == paSendTime;
 }
 
 void TLinkWatch::TryReopen(TMonoTime now) {
@@ -63,8 +61,9 @@ void TLinkWatch::TryReopen(TMonoTime now) {
         return;  // not back yet: the next check tries again
     }
     lastFrame_ = now;
-    // The device may have been powered off meanwhile and lost its zone.
-    if (!UserRequestWaits(s_.PendingAction)) s_.PendingAction = paZoneQuery;
+    // The device may have been powered off meanwhile and lost its zone. No user's request can wait here:
+    // they are dropped at the loss and refused while it lasts.
+    s_.PendingAction = paZoneQuery;
 }
 
 }  // namespace tamberline

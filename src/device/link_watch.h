@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 
 #include "device/state.h"
 #include "device/timer1.h"
@@ -12,6 +13,15 @@
 #include "serial/comport.h"
 
 namespace tamberline {
+
+inline const char* const kNoLinkText = "Нет связи с прибором.";
+
+// A request for the device refused, or dropped, because the device is not there: it would reach the
+// device later, with values that are stale by then.
+class ENoLink : public std::runtime_error {
+  public:
+    ENoLink() : std::runtime_error(kNoLinkText) {}
+};
 
 class TLinkWatch {
   public:
@@ -24,21 +34,22 @@ class TLinkWatch {
     TLinkWatch(TSharedState& s, TMainView& v, TCustomComPort& port, TTimer1& timer)
         : s_(s), v_(v), port_(port), timer_(timer) {}
 
-    // Once start-up has opened the port: the silence counts from `now`. The window never starts the
-    // watch after a failed open (that port stays closed for the run); the headless service starts it
-    // all the same, and so opens its device when it comes.
+    // At the end of start-up: the silence counts from `now`. After a failed open the watch starts all the
+    // same, shows the loss at once and opens the device when it comes.
     void Start(TMonoTime now);
     // Before the close steps, so that nothing is reopened behind them.
     void Stop();
     // A good time frame came at `at`: the link is there again.
     void FrameSeen(TMonoTime at);
-    // The periodic check. A loss is shown once, never as an error box; the port of a device that went
-    // away is closed and then tried again at every check until it opens.
+    // The periodic check. A loss is shown once; the port of a device that went away is closed and then
+    // tried again at every check until it opens. A user's request still waiting at the loss is dropped:
+    // a PC synchronisation silently, a command for the device with ENoLink (after the loss is shown).
+    // With no port chosen (an empty name) nothing is opened.
     void Check(TMonoTime now);
     bool Lost() const { return lost_; }
 
   private:
-    void Lose();
+    bool Lose();  // true when a command for the device was dropped
     void TryReopen(TMonoTime now);
 
     TSharedState& s_;

@@ -98,8 +98,12 @@ void TMessageHandler::ApplyZoneFrame(const TMessageFrame& f) {
     s_.ZoneMinutes = z.Minutes;
     s_.ZoneSeconds = z.Seconds;
     s_.ZonePlus = z.Plus;
-    v_.SetZoneMinutesText(TwoDigits(s_.ZoneMinutes));
-    if (auto text = ZoneHoursText(s_.ZoneHours, s_.ZonePlus == 1)) v_.SetZoneHoursText(*text);
+    ShowZone(s_, v_);
+}
+
+void ShowZone(const TSharedState& s, TMainView& v) {
+    v.SetZoneMinutesText(TwoDigits(s.ZoneMinutes));
+    if (auto text = ZoneHoursText(s.ZoneHours, s.ZonePlus == 1)) v.SetZoneHoursText(*text);
 }
 
 }  // namespace tamberline

@@ -31,6 +31,9 @@ struct TZoneValues {
 };
 TZoneValues DecodeZone(uint8_t hoursByte, uint8_t minutes, uint8_t seconds, bool summer);
 
+// The zone values of the state in the zone editor's fields, as a zone frame leaves them.
+void ShowZone(const TSharedState& s, TMainView& v);
+
 class TMessageHandler {
   public:
     TMessageHandler(TSharedState& s, TMainView& v, TTimer1& timer) : s_(s), v_(v), timer_(timer) {}

@@ -17,6 +17,8 @@ class TMainView {
     // No link to the device: tray and lbSputnik say so until the next time frame (UpdateTray and
     // ApplyOperatingMode then bring back the state of the mode).
     virtual void ShowLinkLost() = 0;
+    // A panel whose service went away: tray and lbSputnik say so until the service is back.
+    virtual void ShowNoService() = 0;
 
     // Time-zone editor.
     virtual void SetZoneHoursText(const std::string& text) = 0;    // edHours

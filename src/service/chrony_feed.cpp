@@ -35,25 +35,25 @@ std::optional<TChronySample> MakeChronySample(const TRealtimeMoment& at, int hh,
 
 void TChronyFeed::Tick(const TSharedState& s, bool current, TMonoTime secondStart) {
     // Without a sample chronyd marks the source unreachable by itself: nothing to send then.
-    if (s.SputSync != 1) return Stop("the device has no satellite sync");
-    if (!current) return Stop("the device's time is not current");
+    if (s.SputSync != 1) return Stop("у прибора нет синхронизации от спутников");
+    if (!current) return Stop("время прибора не текущее");
     const auto sample = MakeChronySample(clock_.At(secondStart), s.ClockHH, s.ClockMM, s.ClockSS);
-    if (!sample) return Stop("the device's time is no time of day");
+    if (!sample) return Stop("время прибора не является временем суток");
     const int error = socket_.Send(*sample);
     if (error != 0) {
         if (error != lastError_)
-            log_("chronyd's socket " + path_ + ": " + std::strerror(error) + "; trying again each second");
+            log_("сокет chronyd " + path_ + ": " + std::strerror(error) + "; новая попытка каждую секунду");
         lastError_ = error;
         sending_ = false;
         return;
     }
     lastError_ = 0;
-    if (!sending_) log_("sending the device's time to chronyd at " + path_);
+    if (!sending_) log_("время прибора передаётся chronyd через " + path_);
     sending_ = true;
 }
 
 void TChronyFeed::Stop(const char* why) {
-    if (sending_) log_(std::string("no samples to chronyd: ") + why);
+    if (sending_) log_(std::string("замеры для chronyd не передаются: ") + why);
     sending_ = false;
 }
 

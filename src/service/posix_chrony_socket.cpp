@@ -18,8 +18,8 @@ class TPosixChronySocket : public TChronySocket {
   public:
     explicit TPosixChronySocket(const std::string& path) {
         if (path.size() >= sizeof addr_.sun_path)
-            throw std::invalid_argument("chronyd socket path longer than " + std::to_string(sizeof addr_.sun_path - 1) +
-                                        " bytes: " + path);
+            throw std::invalid_argument("путь сокета chronyd длиннее " + std::to_string(sizeof addr_.sun_path - 1) +
+                                        " байт: " + path);
         addr_.sun_family = AF_UNIX;
         path.copy(addr_.sun_path, path.size());
         // Never blocks the tick: a chronyd that does not read loses samples, not our second.

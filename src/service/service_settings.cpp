@@ -14,7 +14,7 @@ std::string Lower(std::string s) {
 
 [[noreturn]] void Bad(const std::string& path, const std::string& key, const std::string& value,
                       const std::string& want) {
-    throw EServiceSettings(path + ": [" + kSectionService + "] " + key + "=" + value + " is not " + want);
+    throw EServiceSettings(path + ": [" + kSectionService + "] " + key + "=" + value + ": нужно " + want);
 }
 
 }  // namespace
@@ -26,13 +26,13 @@ TServiceSettings ReadServiceSettings(const std::string& path) {
     if (Lower(mode) == "chrony")
         s.Mode = TServiceMode::Chrony;
     else if (!mode.empty() && Lower(mode) != "step")
-        Bad(path, "Mode", mode, "step or chrony");
+        Bad(path, "Mode", mode, "step или chrony");
 
     const std::string socket = ini.ReadString(kSectionService, "ChronySocket", "");
     if (!socket.empty()) {
         // chronyd names the socket in its own configuration by an absolute path; a relative one here
         // would depend on where the program was started.
-        if (socket.front() != '/') Bad(path, "ChronySocket", socket, "an absolute path");
+        if (socket.front() != '/') Bad(path, "ChronySocket", socket, "абсолютный путь");
         s.ChronySocket = socket;
     }
 
@@ -40,7 +40,7 @@ TServiceSettings ReadServiceSettings(const std::string& path) {
     if (!offset.empty()) {
         int32_t v = 0;
         if (!ini::ParseInteger(offset, v) || v < -kMaxOffsetMs || v > kMaxOffsetMs)
-            Bad(path, "OffsetMs", offset, "a whole number of milliseconds from -500 to 500");
+            Bad(path, "OffsetMs", offset, "целое число миллисекунд от -500 до 500");
         s.OffsetMs = v;
     }
     return s;

@@ -4,32 +4,39 @@
 
 namespace tamberline {
 
+void TServiceView::ShowClock(const std::string& hh, const std::string& mm, const std::string& ss) {
+    clock_ = hh + ":" + mm + ":" + ss;
+    if (started_) ++ticks_;
+}
+
 void TServiceView::ApplyOperatingMode(bool synchronised) {
     // Called with every time frame; only a change is news.
     if (mode_ == synchronised) return;
     mode_ = synchronised;
-    log_(synchronised ? "device synchronised from satellites" : "device running autonomously (no satellite sync)");
+    log_(synchronised ? "прибор синхронизирован от спутников"
+                      : "прибор работает автономно, без синхронизации от спутников");
 }
 
 void TServiceView::UpdateTray(bool) {
     if (!lost_) return;
     lost_ = false;
-    log_("link to the device is back");
+    log_("связь с прибором восстановлена");
 }
 
 void TServiceView::ShowLinkLost() {
     lost_ = true;
-    log_("no link to the device");
+    log_("нет связи с прибором");
 }
 
 void TServiceView::SetStatusText(int panel, const std::string& text) {
+    status_[panel == 0 ? 0 : 1] = text;
     if (panel != 1) return;
     std::string stamp = text;
     if (stamp.rfind(kLastSyncroPrefix, 0) == 0) stamp.erase(0, kLastSyncroPrefix.size());
     if (started_)
-        log_("computer's clock set from the device at " + stamp);
+        log_("часы компьютера установлены по прибору: " + stamp);
     else
-        log_("last clock setting: " + (stamp == kNoSyncroYet ? std::string("none yet") : stamp));
+        log_("последняя установка часов компьютера: " + stamp);
 }
 
 }  // namespace tamberline

@@ -14,8 +14,10 @@
 
 namespace tamberline {
 
-void mnSetCOMClick(TDlgComSet& dlg, TCustomComPort& port) {
-    if (dlg.exec() == QDialog::Accepted) ApplyComSettings(dlg, port);
+bool mnSetCOMClick(TDlgComSet& dlg, TCustomComPort& port) {
+    if (dlg.exec() != QDialog::Accepted) return false;
+    ApplyComSettings(dlg, port);
+    return true;
 }
 
 void ApplyComSettings(TDlgComSet& dlg, TCustomComPort& port) {
@@ -32,9 +34,11 @@ void ApplyComSettings(TDlgComSet& dlg, TCustomComPort& port) {
     port.EndUpdate();
 }
 
-void mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone) {
+bool mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone) {
     dlg.CorrSeconds = s.ZoneSeconds;
-    if (dlg.exec() == QDialog::Accepted) zone.ApplyReceiverCorrection(dlg.CorrSeconds);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    zone.ApplyReceiverCorrection(dlg.CorrSeconds);
+    return true;
 }
 
 void mnSetSyncroPeriodClick(TDlgSelectSyncroTime& dlg, const std::function<void(uint8_t)>& writePeriod) {

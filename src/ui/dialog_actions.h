@@ -18,11 +18,12 @@ class TZoneEditor;
 struct TSharedState;
 
 // OK applies the port box and then the rate box inside one update bracket, so a new name
-// and rate reach the driver together; the bracket is closed also when applying throws.
-void mnSetCOMClick(TDlgComSet& dlg, TCustomComPort& port);
+// and rate reach the driver together; the bracket is closed also when applying throws. These
+// three return whether the dialog closed with OK.
+bool mnSetCOMClick(TDlgComSet& dlg, TCustomComPort& port);
 void ApplyComSettings(TDlgComSet& dlg, TCustomComPort& port);  // the OK part of the above
 
-void mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone);
+bool mnSetSputCorClick(TDlgCorrect& dlg, TSharedState& s, TZoneEditor& zone);
 void mnSetSyncroPeriodClick(TDlgSelectSyncroTime& dlg, const std::function<void(uint8_t)>& writePeriod);
 
 // No minimise/maximise, the small dialog font; the children made after it inherit the font.

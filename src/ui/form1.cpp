@@ -4,8 +4,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
-#include "app/inifile.h"
-#include "app/startup.h"
+#include "app/local_core.h"
 #include "ui/pictures.h"
 #include "ui/text_room.h"
 
@@ -60,7 +59,8 @@ void RegularChildren(QWidget* group, const QFont& regular) {
 
 }  // namespace
 
-TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, QWidget* parent)
+TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, TWindowCoreFactory makeCore,
+               QWidget* parent)
     : QMainWindow(parent), Clock(clock), Dir(dir), TrayAvailable(trayAvailable) {
     setWindowTitle(QString::fromUtf8("Настройка времени"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -81,11 +81,7 @@ TForm1::TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, 
     FitToFont();
     if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    TCoreDeps deps{State, *this, ComPort1, Timer1, LinkTimer, Clock, [this](const std::string& stamp) {
-                       TIniFile ini(SettingsPath(Dir));
-                       ini.WriteString("Common Settings", "Last Syncro", stamp);
-                   }};
-    Core = std::make_unique<TProgramCore>(deps);
+    Core = (makeCore ? makeCore : MakeLocalCore)({State, *this, ComPort1, Clock, Dir});
     Zone = std::make_unique<TZoneEditor>(State, *this);
     Time = std::make_unique<TTimeEditor>(State, *this);
     ConnectHandlers();

@@ -18,8 +18,7 @@
 
 #include "app/current_dir.h"
 #include "app/end_requests.h"
-#include "clock/precise_timer.h"
-#include "clock/program_core.h"
+#include "app/window_core.h"
 #include "clock/system_clock.h"
 #include "device/state.h"
 #include "device/time_editor.h"
@@ -44,14 +43,17 @@ inline const char* const kHintTimeSet =
 inline const char* const kSputnikNoSync = "Синхронизации от спутников нет.";
 inline const char* const kSputnikSync = "Синхронизация от спутников есть.";
 inline const char* const kSputnikNoLink = "Нет связи с прибором.";
-inline const char* const kSputnikTexts[] = {kSputnikNoSync, kSputnikSync, kSputnikNoLink};
+inline const char* const kSputnikNoService = "Нет связи со службой.";
+inline const char* const kSputnikTexts[] = {kSputnikNoSync, kSputnikSync, kSputnikNoLink, kSputnikNoService};
 
 class TForm1 : public QMainWindow, public TMainView {
     Q_OBJECT
   public:
     // `trayAvailable`: whether the desktop has a notification area; without one the window is
-    // never hidden, since nothing could bring it back.
-    TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, QWidget* parent = nullptr);
+    // never hidden, since nothing could bring it back. `makeCore` gives the core the window drives: the
+    // standalone program's own (the default) or the service's, as its panel.
+    TForm1(TSystemClock& clock, TCurrentDirectory& dir, bool trayAvailable, TWindowCoreFactory makeCore = {},
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The three dialogs, created once after the window. A port list that cannot be read is
@@ -60,7 +62,7 @@ class TForm1 : public QMainWindow, public TMainView {
 
     // A notification area that comes up after the program (a panel started later at log-in): the
     // icon goes there as the state stands and the window hides to it, as a complete start-up would
-    // have done. After a start-up that stopped early nothing changes: that window stays up.
+    // have done; after a start-up that failed the window stays up.
     void TrayAppeared();
 
     // TMainView
@@ -68,6 +70,7 @@ class TForm1 : public QMainWindow, public TMainView {
     void ApplyOperatingMode(bool synchronised) override;
     void UpdateTray(bool synchronised) override;
     void ShowLinkLost() override;
+    void ShowNoService() override;
     void SetZoneHoursText(const std::string& text) override;
     void SetZoneMinutesText(const std::string& text) override;
     void SetZoneMinutesEnabled(bool on) override;
@@ -151,19 +154,19 @@ class TForm1 : public QMainWindow, public TMainView {
     void ConnectSpin(TSpinButton* sb, void (TZoneEditor::*up)(), void (TZoneEditor::*down)());
     void ConnectSpin(TSpinButton* sb, void (TTimeEditor::*up)(), void (TTimeEditor::*down)());
     void FormCreate();
-    void WriteCommonInteger(const char* key, int value);
-    void RefreshPictures();
+    // A user's request handler: the editor's step, then the core hears of what it stored.
+    void Request(const std::function<void()>& store);
+    void ShowDeviceStateAsStale(bool stale);
     bool CanHideToTray() const;
-    bool StartedUp = false;  // every start-up step ran
+    bool StartedUp = false;      // the start-up steps ran
+    bool StartComplete = false;  // ... and the device (or the service) was there
 
     TSystemClock& Clock;
     TCurrentDirectory& Dir;
     bool TrayAvailable;
-    TPreciseTimer Timer1;
-    TPreciseTimer LinkTimer{false};  // the link watch's check, about once a second
     std::unique_ptr<TEndRequests> EndRequests;
     bool CloseStepsDone = false;
-    std::unique_ptr<TProgramCore> Core;
+    std::unique_ptr<TWindowCore> Core;
     std::unique_ptr<TZoneEditor> Zone;
     std::unique_ptr<TTimeEditor> Time;
     std::unique_ptr<TDlgComSet> DlgComSet;

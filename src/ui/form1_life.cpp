@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/inifile.h"
-#include "app/startup.h"
 #include "ui/error_box.h"
 #include "ui/form1.h"
 
@@ -32,12 +30,14 @@ void TForm1::ConnectEdit(QLineEdit* ed, void (TTimeEditor::*change)(const std::s
     ed->installEventFilter(this);
 }
 
-void TForm1::ConnectHandlers() {
-    ComPort1.OnRxChar = [this](TCustomComPort& sender, int count) { Core->ComPort1RxChar(sender, count); };
-    // The timers hand their expiries to this thread through the same poster as the port's event thread.
-    Timer1.OnTimer = [this] { Guarded([&] { Core->Timer1Timer(); }); };
-    LinkTimer.OnTimer = [this] { Guarded([&] { Core->LinkTimerTimer(); }); };
+void TForm1::Request(const std::function<void()>& store) {
+    Guarded([&] {
+        store();
+        Core->RequestStored();
+    });
+}
 
+void TForm1::ConnectHandlers() {
     ConnectSpin(sbHours, &TZoneEditor::sbHoursUpClick, &TZoneEditor::sbHoursDownClick);
     ConnectSpin(sbMinutes, &TZoneEditor::sbMinutesUpClick, &TZoneEditor::sbMinutesDownClick);
     ConnectSpin(sbNewHH, &TTimeEditor::sbNewHHUpClick, &TTimeEditor::sbNewHHDownClick);
@@ -49,7 +49,7 @@ void TForm1::ConnectHandlers() {
 
     connect(SumWntButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (!checked) return;  // the button losing the selection reports too
-        Guarded([&] { Zone->rdgSumWntClick([this](uint8_t v) { WriteCommonInteger("SumWnt", v); }); });
+        Request([&] { Zone->rdgSumWntClick([this](uint8_t) { Core->SumWntAccepted(); }); });
     });
     connect(rbtTime, &QRadioButton::toggled, this, [this](bool on) {
         if (on) Guarded([&] { Time->rbtTimeClick(); });
@@ -57,13 +57,13 @@ void TForm1::ConnectHandlers() {
     connect(rbtSec, &QRadioButton::toggled, this, [this](bool on) {
         if (on) Guarded([&] { Time->rbtSecClick(); });
     });
-    auto correct = [this] { Guarded([&] { Zone->btCorrectClick(); }); };
+    auto correct = [this] { Request([&] { Zone->btCorrectClick(); }); };
     connect(btCorrect, &QPushButton::clicked, this, correct);
     connect(mnCtrlSet, &QAction::triggered, this, correct);
-    auto newTime = [this] { Guarded([&] { Time->btNewTimeClick(); }); };
+    auto newTime = [this] { Request([&] { Time->btNewTimeClick(); }); };
     connect(btNewTime, &QPushButton::clicked, this, newTime);
     connect(mnCtrlTime, &QAction::triggered, this, newTime);
-    connect(mnCtrlSyncro, &QAction::triggered, this, [this] { Guarded([&] { Core->mnCtrlSyncroClick(); }); });
+    connect(mnCtrlSyncro, &QAction::triggered, this, [this] { Request([&] { State.PendingAction = paSyncNow; }); });
     connect(mnSetCOM, &QAction::triggered, this, [this] { Guarded([&] { mnSetCOMClick(); }); });
     connect(mnSetSyncroPeriod, &QAction::triggered, this, [this] { Guarded([&] { mnSetSyncroPeriodClick(); }); });
     connect(mnSetSputCor, &QAction::triggered, this, [this] { Guarded([&] { mnSetSputCorClick(); }); });
@@ -74,17 +74,16 @@ void TForm1::ConnectHandlers() {
 void TForm1::FormCreate() {
     // The group hints stay off until the first time frame sets a mode; the minimise handler is
     // changeEvent, which hides only once the tray icon is there to bring the window back.
-    TStartupContext c{State, *this, ComPort1, Dir, Clock};
     try {
-        RunCreateSteps(c);
+        Core->Start();
+        StartComplete = true;
     } catch (const std::exception& e) {
-        // The window is shown all the same, with the port closed, no tray icon, and no hiding.
+        // The window stays up; the core shows the loss and looks for the device each second, and the
+        // tray icon is there all the same, with that state.
         ShowGeneralError(e);
-        return;
     }
-    Core->StartLinkWatch();
-    if (TrayAvailable) Tray.Add();
-    State.HideOnActivate = 1;
+    if (TrayAvailable) Tray.AddAsItStands();
+    if (StartComplete) State.HideOnActivate = 1;
     StartedUp = true;
 }
 
@@ -93,7 +92,7 @@ void TForm1::TrayAppeared() {
     TrayAvailable = true;
     if (!StartedUp) return;
     Tray.AddAsItStands();
-    HideToTray();
+    if (StartComplete) HideToTray();
 }
 
 bool TForm1::CanHideToTray() const {
@@ -154,8 +153,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
     // while the window closes) finds the steps done.
     if (!CloseStepsDone) {
         CloseStepsDone = true;
-        Core->StopLinkWatch();  // nothing may reopen the port behind the close steps
-        Guarded([&] { RunCloseSteps(State, ComPort1, Dir); });
+        Guarded([&] { Core->Close(); });
         Tray.Remove();
     }
     e->accept();
@@ -173,17 +171,12 @@ void TForm1::WatchEndOfSession(QGuiApplication& app) {
     EndRequests = ListenForEndRequests(end);
 }
 
-void TForm1::WriteCommonInteger(const char* key, int value) {
-    TIniFile ini(SettingsPath(Dir));
-    ini.WriteInteger("Common Settings", key, value);
-}
-
 TForm1::~TForm1() {
     EndRequests.reset();
     Tray.Remove();
-    // The event thread must stop before the units it delivers to are gone.
-    ComPort1.OnRxChar = nullptr;
-    if (ComPort1.Connected()) ComPort1.Close();
+    // The core goes first: it lets go of the port's reports, and the port then releases the device in
+    // its own destructor, which a refused close cannot stop.
+    Core.reset();
 }
 
 }  // namespace tamberline

@@ -1,5 +1,4 @@
 // TForm1's dialogs and the "Настройки" menu handlers.
-#include "app/inifile.h"
 #include "ui/dialog_actions.h"
 #include "ui/dlg_comset.h"
 #include "ui/dlg_correct.h"
@@ -19,17 +18,16 @@ void TForm1::CreateDialogs() {
 }
 
 void TForm1::mnSetCOMClick() {
-    if (DlgComSet) tamberline::mnSetCOMClick(*DlgComSet, ComPort1);
+    if (DlgComSet && tamberline::mnSetCOMClick(*DlgComSet, ComPort1)) Core->PortAccepted();
 }
 
 void TForm1::mnSetSyncroPeriodClick() {
     if (DlgSelectSyncroTime)
-        tamberline::mnSetSyncroPeriodClick(*DlgSelectSyncroTime,
-                                           [this](uint8_t hours) { WriteCommonInteger("SyncroEveryHours", hours); });
+        tamberline::mnSetSyncroPeriodClick(*DlgSelectSyncroTime, [this](uint8_t) { Core->PeriodAccepted(); });
 }
 
 void TForm1::mnSetSputCorClick() {
-    if (DlgCorrect) tamberline::mnSetSputCorClick(*DlgCorrect, State, *Zone);
+    if (DlgCorrect && tamberline::mnSetSputCorClick(*DlgCorrect, State, *Zone)) Core->CorrectionAccepted();
 }
 
 }  // namespace tamberline

@@ -26,6 +26,7 @@ void TForm1::ShowClock(const std::string& hh, const std::string& mm, const std::
 }
 
 void TForm1::ApplyOperatingMode(bool sync) {
+    ShowDeviceStateAsStale(false);
     imSputYes->setVisible(sync);
     imSputNo->setVisible(!sync);
     imLinkNo->hide();
@@ -48,11 +49,33 @@ void TForm1::UpdateTray(bool sync) {
 }
 
 void TForm1::ShowLinkLost() {
-    Tray.ShowNoLink();
+    Tray.ShowNoLink(QString::fromUtf8(kSputnikNoLink));
+    ShowDeviceStateAsStale(true);
+    lbSputnik->setText(QString::fromUtf8(kSputnikNoLink));
+}
+
+void TForm1::ShowNoService() {
+    Tray.ShowNoLink(QString::fromUtf8(kSputnikNoService));
+    ShowDeviceStateAsStale(true);
+    lbSputnik->setText(QString::fromUtf8(kSputnikNoService));
+}
+
+// Without a device the last time shown stands still and no mode holds: the digits turn grey and the
+// pictures of either mode give way to the no-link picture and the time editor's neutral face, until the
+// next time frame applies its mode.
+void TForm1::ShowDeviceStateAsStale(bool stale) {
+    for (QLabel* l : {lbHH, lbPnt1, lbMM, lbPnt2, lbSS}) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, stale ? Qt::gray : Qt::blue);
+        l->setPalette(p);
+    }
+    if (!stale) return;
     imSputYes->hide();
     imSputNo->hide();
     imLinkNo->show();
-    lbSputnik->setText(QString::fromUtf8(kSputnikNoLink));
+    imTimeNo->show();
+    imTimeYes->show();
+    imTimeYes->raise();
 }
 
 void TForm1::SetZoneHoursText(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "app/current_dir.h"
 #include "clock/precise_timer.h"
 #include "clock/system_clock.h"
+#include "control/remote_core.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/qt_delivery.h"
@@ -22,7 +23,15 @@ int main(int argc, char** argv) {
     BindQtDelivery();
     TLocalSystemClock clock;
     TProcessCurrentDirectory dir;
-    TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable());
+    // Where the service runs, it owns the device and the clock, and the window is its panel.
+    const std::string endpoint = ControlEndpoint();
+    TWindowCoreFactory makeCore;
+    std::unique_ptr<TServiceLink> service = TServiceLink::Attach(endpoint, std::chrono::seconds(2));
+    if (service)
+        makeCore = [&](TWindowCoreDeps deps) {
+            return std::make_unique<TRemoteCore>(deps, endpoint, std::move(service));
+        };
+    TForm1 form1(clock, dir, QSystemTrayIcon::isSystemTrayAvailable(), makeCore);
     // Started from log-in, the program may come up before the panel that holds the tray.
     QTimer trayWatch;
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {

@@ -38,9 +38,9 @@ void TTrayIcon::Update(bool synchronised) {
     icon_.setToolTip(QString::fromUtf8(synchronised ? kTrayTipSync : kTrayTipNoSync));
 }
 
-void TTrayIcon::ShowNoLink() {
+void TTrayIcon::ShowNoLink(const QString& why) {
     icon_.setIcon(noLink_);
-    icon_.setToolTip(QString::fromUtf8(kTrayTipNoLink));
+    icon_.setToolTip(QString::fromUtf8(kTrayTipPrefix) + why);
 }
 
 void TTrayIcon::Remove() {

@@ -11,7 +11,7 @@ namespace tamberline {
 
 inline const char* const kTrayTipNoSync = "Tamberline 1.05 : Синхронизации от спутников нет.";
 inline const char* const kTrayTipSync = "Tamberline 1.05 : Синхронизация от спутников есть";
-inline const char* const kTrayTipNoLink = "Tamberline 1.05 : Нет связи с прибором.";
+inline const char* const kTrayTipPrefix = "Tamberline 1.05 : ";
 
 class TTrayIcon : public QObject {
     Q_OBJECT
@@ -19,10 +19,11 @@ class TTrayIcon : public QObject {
     explicit TTrayIcon(QObject* parent = nullptr);
     ~TTrayIcon() override;
 
-    void Add();  // the no-synchronisation form
+    void Add();            // the no-synchronisation form
     void AddAsItStands();  // late, with the picture of the state shown since start-up
     void Update(bool synchronised);
-    void ShowNoLink();  // the device is gone or silent, until the next Update
+    // The device (or the service) is gone or silent, until the next Update; `why` goes into the tool-tip.
+    void ShowNoLink(const QString& why);
     void Remove();
     bool Added() const { return added_; }
     int UpdateCount() const { return updates_; }  // state changes shown since start

@@ -25,6 +25,7 @@ class TFakeMainView : public TMainView {
     int CorrectFocusRequests = 0;
     int ModeApplications = 0;
     int LinkLostShown = 0;  // ShowLinkLost calls
+    int NoServiceShown = 0;
     bool LinkLost = false;  // shown now: until the next UpdateTray
     std::vector<std::string> InputErrors;
     std::vector<std::string> Questions;
@@ -48,6 +49,7 @@ class TFakeMainView : public TMainView {
         ++LinkLostShown;
         LinkLost = true;
     }
+    void ShowNoService() override { ++NoServiceShown; }
     void SetZoneHoursText(const std::string& t) override { ZoneHours = t; }
     void SetZoneMinutesText(const std::string& t) override { ZoneMinutes = t; }
     void SetZoneMinutesEnabled(bool on) override { ZoneMinutesEnabled = on; }

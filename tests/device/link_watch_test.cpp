@@ -71,16 +71,29 @@ TEST_F(LinkWatchTest, AGoneDeviceIsClosedAndReopenedOnceItIsBack) {
     EXPECT_EQ(log.Count("open"), 5);
 }
 
-TEST_F(LinkWatchTest, AReopenKeepsAUsersRequest) {
+// A user's request waiting when the device goes would reach it later with stale values.
+TEST_F(LinkWatchTest, ALossDropsUsersRequestsAndAReopenAsksForTheZone) {
     const struct {
-        uint8_t before, after;
-    } cases[] = {{paNone, paZoneQuery},    {paScheduledSync, paZoneQuery}, {paSyncNow, paSyncNow},
-                 {paSendZone, paSendZone}, {paSendTime, paSendTime},       {paZoneQuery, paZoneQuery}};
+        uint8_t before, atLoss;
+        bool refused;  // reported as an error once the loss is shown
+    } cases[] = {{paNone, paNone, false},    {paScheduledSync, paScheduledSync, false},
+                 {paSyncNow, paNone, false}, {paSendZone, paNone, true},
+                 {paSendTime, paNone, true}, {paZoneQuery, paZoneQuery, false}};
     for (const auto& c : cases) {
-        port.Close();
+        TLinkWatch fresh{state, view, port, timer};
+        port.Open();
+        fresh.Start(t0);
         state.PendingAction = c.before;
-        watch.Check(t0);
-        EXPECT_EQ(state.PendingAction, c.after) << int(c.before);
+        const int shown = view.LinkLostShown;
+        if (c.refused)
+            EXPECT_THROW(fresh.Check(t0 + 3000ms), ENoLink) << int(c.before);
+        else
+            EXPECT_NO_THROW(fresh.Check(t0 + 3000ms)) << int(c.before);
+        EXPECT_EQ(view.LinkLostShown, shown + 1) << int(c.before);
+        EXPECT_EQ(state.PendingAction, c.atLoss) << int(c.before);
+        port.Close();
+        fresh.Check(t0 + 4000ms);
+        EXPECT_EQ(state.PendingAction, paZoneQuery) << int(c.before);
     }
 }
 
@@ -92,9 +105,19 @@ TEST_F(LinkWatchTest, NothingIsReopenedAfterStopOrWithoutStart) {
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(view.LinkLostShown, 0);
 
-    TLinkWatch unstarted{state, view, port, timer};  // start-up could not open the port
+    TLinkWatch unstarted{state, view, port, timer};
     unstarted.Check(t0 + 5000ms);
     EXPECT_FALSE(port.Connected());
+
+    // A start that could not open the port is lost at once; with no port chosen nothing is opened.
+    TLinkWatch afterFailedOpen{state, view, port, timer};
+    afterFailedOpen.Start(t0);
+    EXPECT_TRUE(afterFailedOpen.Lost());
+    EXPECT_EQ(view.LinkLostShown, 1);
+    port.SetPort("");
+    const int opens = log.Count("open");
+    afterFailedOpen.Check(t0 + 1000ms);
+    EXPECT_EQ(log.Count("open"), opens);
 }
 
 }  // namespace
