@@ -27,9 +27,9 @@
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "serial/delivery.h"
+#include "serial/posted_loop.h"
 #include "service/chrony_feed.h"
 #include "service/service_view.h"
-#include "serial/posted_loop.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -88,7 +88,7 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
     TPreciseTimer timer, linkTimer;
     TProgramCore core({state, view, port, timer, linkTimer, clock, nullptr});
     TKeptSamples samples;
-    TPosixRealtimeClock realtime;
+    TSystemRealtimeClock realtime;
     TChronyFeed feed(samples, realtime, "bench", [](const std::string&) {});
 
     std::vector<TTick> log;

@@ -43,7 +43,8 @@ bool IsCalendarMoment(const TLocalDateTime& t);
 // as permitted only) count: the right to set the clock and to raise the tick's priority. Granted as
 // permitted only, they never stop the program from starting where a sandbox withholds them; without
 // them this changes nothing, and setting the clock then fails silently as it should. true when both
-// rights are in force afterwards (on Windows always: the account's privilege is enabled per change).
+// rights are in force afterwards (on Windows: the account's privilege to set the clock, which is all
+// it takes there).
 bool TakeGrantedClockRights();
 
 // The time separator in a strftime-style time pattern: the character after the hours field

@@ -1,9 +1,10 @@
-// tamberlined: no options; everything comes from Settings.INI in the working directory, and the
-// log goes to standard error, where the journal keeps it.
+// tamberlined: no options; everything comes from Settings.INI in the working directory (on Windows under
+// the SCM %ProgramData%\Tamberline), and the log goes where the system keeps a service's (service_host.h).
 #include <clocale>
 #include <cstdio>
 
 #include "service/service.h"
+#include "service/service_host.h"
 
 int main(int argc, char**) {
     using namespace tamberline;
@@ -12,14 +13,15 @@ int main(int argc, char**) {
         return 2;
     }
     std::setlocale(LC_ALL, "");
-    TakeGrantedClockRights();  // first: the raised priority below needs it
+    const bool clockRights = TakeGrantedClockRights();  // first: the raised priority below needs it
     UseFineTimerSlack();
     UseShortSchedulerSlice();  // before any thread starts, so the event thread has it too
     UseRaisedPriority();       // refused without the right; the default then serves
-    TLocalSystemClock clock;
-    TProcessCurrentDirectory dir;
-    TPosixRealtimeClock realtime;
-    TService service({clock, dir, realtime},
-                     [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
-    return service.Run();
+    return HostService([clockRights](const TServiceHosting& host) {
+        TLocalSystemClock clock;
+        TProcessCurrentDirectory dir;
+        TSystemRealtimeClock realtime;
+        TService service({clock, dir, realtime, clockRights, host.ListenForEnd}, host.Log);
+        return service.Run(host.Serving);
+    });
 }

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "service/chrony_feed.h"
+#include "service/service_settings.h"
 
 namespace tamberline {
 
@@ -40,6 +41,10 @@ class TPosixChronySocket : public TChronySocket {
 };
 
 }  // namespace
+
+bool ChronyModeAvailable() {
+    return true;
+}
 
 std::unique_ptr<TChronySocket> OpenChronySocket(const std::string& path) {
     return std::make_unique<TPosixChronySocket>(path);

@@ -4,7 +4,7 @@
 
 namespace tamberline {
 
-TRealtimeMoment TPosixRealtimeClock::At(TMonoTime instant) {
+TRealtimeMoment TSystemRealtimeClock::At(TMonoTime instant) {
     // Both clocks read back to back (tens of ns apart); steady_clock is CLOCK_MONOTONIC.
     timespec rt{};
     clock_gettime(CLOCK_REALTIME, &rt);

@@ -22,8 +22,9 @@ class TRealtimeClock {
     virtual TRealtimeMoment At(TMonoTime instant) = 0;
 };
 
-// CLOCK_REALTIME with the process's time zone.
-class TPosixRealtimeClock : public TRealtimeClock {
+// The system's: CLOCK_REALTIME with the process's time zone on POSIX, the precise system time with the
+// system's time zone on Windows.
+class TSystemRealtimeClock : public TRealtimeClock {
   public:
     TRealtimeMoment At(TMonoTime instant) override;
 };

@@ -42,7 +42,8 @@ int TService::Run(std::function<void()> serving) {
         control_.Broadcast(text);  // the panels show it as the window shows its own
     });
     // Listening before the port opens: a request that comes during start-up still ends us cleanly.
-    endRequests_ = ListenForEndRequests([this] { End(); });
+    const auto listen = os_.ListenForEnd ? os_.ListenForEnd : ListenForEndRequests;
+    endRequests_ = listen([this] { End(); });
     if (!Start()) return exitCode_;
     if (serving) serving();
     // An error escaping a step goes to the log and the panels, and the service goes on with the next,
@@ -118,6 +119,8 @@ bool TService::Start() {
         log_("режим chrony: по одному замеру на секунду прибора в " + settings_.ChronySocket);
     } else {
         log_("режим step: часы компьютера ставятся каждые " + std::to_string(state_.SyncroHours) + " ч");
+        if (!os_.ClockRights)
+            log_(kLogWarning + "у службы нет права ставить часы компьютера: она следит за прибором, но часы не ставит");
     }
     StartControl();
     core_.StartLinkWatch();

@@ -25,6 +25,11 @@ struct TServiceOs {
     TSystemClock& Clock;
     TCurrentDirectory& Dir;
     TRealtimeClock& Realtime;
+    // The right to set the computer's clock is in force (TakeGrantedClockRights). Without it the service
+    // says so once and watches the device; the clock's refusals then pass silently.
+    bool ClockRights = true;
+    // The system's requests to end, as ListenForEndRequests gives them (the default when empty).
+    std::function<std::unique_ptr<TEndRequests>(std::function<void()> onEnd)> ListenForEnd;
 };
 
 // The computer's clock as the core may use it: in chrony mode chronyd keeps it, and nothing here sets it.
@@ -46,9 +51,9 @@ class TService : public TControlHandler {
     TService(TServiceOs os, TLogLine log);
     ~TService() override;
 
-    // Starts, serves until the system asks it to end (SIGTERM, SIGINT, SIGHUP, or RequestEnd), then runs
-    // the close steps. `serving` is called once the start-up steps are done. The exit code: 0, 1 when
-    // something failed (logged), 2 for settings it cannot follow.
+    // Starts, serves until the system asks it to end (SIGTERM, SIGINT, SIGHUP, the SCM's stop, or RequestEnd), then
+    // runs the close steps. `serving` is called once the start-up steps are done. The exit code: 0, 1 when something
+    // failed (logged), 2 for settings it cannot follow.
     int Run(std::function<void()> serving = {});
     // From any thread: the close steps run on the service's own thread, then Run returns.
     void RequestEnd();

@@ -23,6 +23,8 @@ TServiceSettings ReadServiceSettings(const std::string& path) {
     const TIniFile ini(path);
     TServiceSettings s;
     const std::string mode = ini.ReadString(kSectionService, "Mode", "");
+    if (Lower(mode) == "chrony" && !ChronyModeAvailable())
+        Bad(path, "Mode", mode, "step (режима chrony на этой системе нет)");
     if (Lower(mode) == "chrony")
         s.Mode = TServiceMode::Chrony;
     else if (!mode.empty() && Lower(mode) != "step")

@@ -30,6 +30,9 @@ class EServiceSettings : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Whether this system has chronyd to feed; where it has none, Mode=chrony is refused (one answer per OS).
+bool ChronyModeAvailable();
+
 // Missing keys (or no file) give the defaults; a bad value throws EServiceSettings naming the key.
 TServiceSettings ReadServiceSettings(const std::string& settingsPath);
 
