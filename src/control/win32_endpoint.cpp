@@ -1,8 +1,9 @@
 // The control endpoint on Windows: a local named pipe in byte mode, all I/O overlapped so that every
 // wait can also watch a stop event. One thread keeps an instance listening; each client gets a
 // thread of its own that reads (16 at most).
-#include <sddl.h>
 #include <windows.h>
+// sddl.h leans on windows.h
+#include <sddl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -132,7 +133,10 @@ class TWin32Listener final : public TEndpointListener {
     TWin32Listener(const std::string& endpoint, TListenerEvents events)
         : name_(Widen(endpoint)), reports_(std::move(events)), stop_(NewEvent(true)), connected_(NewEvent(true)) {
         // The first instance claims the name: a process that made one before us (a service already
-        // running, or one squatting the name) makes this fail.
+        // running, or one squatting the name) makes this fail. Asking first names the case plainly, and
+        // holds where the flag is not honoured (wine ignores it).
+        if (WaitNamedPipeW(name_.c_str(), 1) || GetLastError() == ERROR_SEM_TIMEOUT)
+            throw EControl("another service listens on " + endpoint);
         THandle first = NewInstance(true);
         if (!first) {
             const DWORD e = GetLastError();

@@ -1,8 +1,9 @@
 // Rights from the client's token. Membership is asked with CheckTokenMembership, which counts only
 // enabled groups: under UAC an administrator's filtered token holds Administrators as deny-only, so the
 // commanding group is a group of its own and never Administrators.
-#include <sddl.h>
 #include <windows.h>
+// sddl.h leans on windows.h
+#include <sddl.h>
 
 #include <vector>
 
