@@ -28,7 +28,7 @@ fi
 
 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only" \
   -DBUILD_TESTING=OFF -DTAMBERLINE_UI=OFF -DTAMBERLINE_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target core_fuzz inifile_fuzz >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target core_fuzz inifile_fuzz control_fuzz >/dev/null
 
 # A small quarantine: the harnesses make many short strings, and a large one makes them twice as slow.
 export ASAN_OPTIONS=quarantine_size_mb=8:malloc_context_size=4:detect_leaks=1
@@ -52,4 +52,5 @@ run() {
 }
 run core_fuzz 600
 run inifile_fuzz 2048
+run control_fuzz 8192
 exit $failed

@@ -9,9 +9,12 @@
 
 #include "app/error_text.h"
 #include "app/inifile.h"
+#include "app/local_core.h"
 #include "app/startup.h"
 #include "device/fake_main_view.h"
 #include "device/zone_editor.h"
+#include "serial/fake_backend.h"
+#include "serial/posted_loop.h"
 #include "support/fake_os.h"
 #include "support/pty_pair.h"
 
@@ -157,6 +160,25 @@ TEST_F(StartupTest, UnwritableSettingsAtCloseReportAfterThePortIsClosed) {
     TFixedDir gone(dir->Dir + "/no/such/dir");
     EXPECT_THROW(RunCloseSteps(state, port, gone), std::runtime_error);
     EXPECT_FALSE(port.Connected());
+}
+
+// A close the driver refuses is reported by the close steps; the program must still end, and the port's
+// own end then releases the device.
+TEST_F(StartupTest, ARefusedCloseIsReportedAndTheEndStillComes) {
+    TPostedLoop loop;  // the core's timers deliver here, never on their own threads
+    SetUiPoster(loop.Poster());
+    TFakeLog log;
+    auto fake = std::make_unique<TComPort>(std::make_unique<TFakeBackend>(log));
+    fake->Events = 0;  // the fake has no event thread to give
+    fake->SetPort("fake");
+    fake->Open();
+    auto core = std::make_unique<TLocalCore>(TWindowCoreDeps{state, view, *fake, clock, *dir});
+    log.FailWith["purge"] = EAGAIN;
+    EXPECT_THROW(core->Close(), EComPort);
+    core.reset();
+    fake.reset();
+    EXPECT_EQ(log.Count("close"), 1);
+    SetUiPoster(nullptr);
 }
 
 TEST(GeneralErrorTextTest, FullStopOnlyAfterCharactersSortingAfterIt) {

@@ -3,6 +3,7 @@
 // real chronyd started with -x, which cannot touch the clock either.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -20,6 +21,8 @@
 #include <thread>
 
 #include "app/inifile.h"
+#include "control/control_server.h"
+#include "support/service_child.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -27,72 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A program started in `dir` with its standard error in a file; it dies with the test, and is
-// stopped (SIGTERM, then SIGKILL) when the object goes, whichever way the test ends.
-class TChild {
-  public:
-    TChild(std::vector<std::string> argv, const fs::path& dir, const fs::path& errPath,
-           std::vector<std::string> env = {}) {
-        pid_ = fork();
-        if (pid_ != 0) return;
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        for (auto& e : env)
-            putenv(e.data());
-        if (FILE* f = std::fopen(errPath.c_str(), "w")) dup2(fileno(f), STDERR_FILENO), dup2(fileno(f), STDOUT_FILENO);
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    ~TChild() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        if (!WaitExit(2000)) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    TChild(const TChild&) = delete;
-    TChild& operator=(const TChild&) = delete;
-
-    void Signal(int sig) { kill(pid_, sig); }
-    // The exit code (128 + signal when killed), or nothing while it still runs after waitMs.
-    std::optional<int> WaitExit(int waitMs) {
-        for (int waited = 0; pid_ > 0; waited += 10) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (waited >= waitMs) return std::nullopt;
-            usleep(10000);
-        }
-        return std::nullopt;
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
-}
 
 class ServiceRun : public ::testing::Test {
   protected:
@@ -112,22 +49,9 @@ class ServiceRun : public ::testing::Test {
                                             << "\nBaudRate=38400\n[Common Settings]\nSyncroEveryHours=1\n"
                                             << service;
     }
-    // tamberlined through the scripts' own helper, without the right to set the clock, and with the
-    // recording clock in its place; in C locale (":" between hours and minutes).
-    std::unique_ptr<TChild> StartService() {
-        const std::vector<std::string> argv{"bash", "-c",
-                                            ". " TAMBERLINE_SOURCE_DIR
-                                            "/scripts/without_clock.sh && tamberline_exec_without_clock \"$0\"",
-                                            TAMBERLINED};
-        std::string asan = "ASAN_OPTIONS=verify_asan_link_order=0";
-        if (const char* a = std::getenv("ASAN_OPTIONS")) asan += std::string(":") + a;
-        return std::make_unique<TChild>(
-            argv, dir, dir / "service.log",
-            std::vector<std::string>{"LD_PRELOAD=" TAMBERLINE_CLOCK_RECORDER,
-                                     "TAMBERLINE_CLOCK_LOG=" + (dir / "clock.log").string(), "LC_ALL=C", asan});
-    }
-    std::string Log() { return ReadFile(dir / "service.log"); }
-    std::string ClockLog() { return ReadFile(dir / "clock.log"); }
+    std::unique_ptr<test::TChild> StartService() { return test::StartService(dir); }
+    std::string Log() { return test::ReadFile(dir / "service.log"); }
+    std::string ClockLog() { return test::ReadFile(dir / "clock.log"); }
 
     fs::path dir;
 };
@@ -138,7 +62,7 @@ TEST_F(ServiceStep, SetsTheClockOnTheHourAndClosesLikeTheWindow) {
     WriteSettings("");
     TSimProcess sim(TAMBERLINE_SIM, {"--link", (dir / "device").string(), "--tod", "10:59:55"});
     auto service = StartService();
-    ASSERT_TRUE(WaitFor([&] { return !ClockLog().empty(); }, 12s)) << Log();
+    ASSERT_TRUE(test::WaitFor([&] { return !ClockLog().empty(); }, 12s)) << Log();
     service->Signal(SIGTERM);
     ASSERT_EQ(service->WaitExit(3000), std::optional<int>(0)) << Log();
 
@@ -160,19 +84,87 @@ TEST_F(ServiceStep, SetsTheClockOnTheHourAndClosesLikeTheWindow) {
     // "Last Syncro" as the clock then read, written by the close steps.
     EXPECT_EQ(TIniFile((dir / "Settings.INI").string()).ReadString("Common Settings", "Last Syncro", ""),
               std::string(set, 16));
-    for (const char* line :
-         {"port ", "device synchronised from satellites", "computer's clock set from the device at ", "stopped"})
+    for (const char* line : {"порт ", "прибор синхронизирован от спутников",
+                             "часы компьютера установлены по прибору: ", "служба остановлена"})
         EXPECT_NE(Log().find(line), std::string::npos) << line << " missing in:\n" << Log();
 }
 
 TEST_F(ServiceStep, SettingsItCannotFollowStopTheStart) {
     WriteSettings("[Service]\nMode=chronyd\n");
-    const std::string before = ReadFile(dir / "Settings.INI");
+    const std::string before = test::ReadFile(dir / "Settings.INI");
     auto service = StartService();
     EXPECT_EQ(service->WaitExit(3000), std::optional<int>(2));
-    EXPECT_NE(Log().find("Mode=chronyd is not step or chrony"), std::string::npos) << Log();
-    EXPECT_EQ(ReadFile(dir / "Settings.INI"), before);
+    EXPECT_NE(Log().find("Mode=chronyd: нужно step или chrony"), std::string::npos) << Log();
+    EXPECT_EQ(test::ReadFile(dir / "Settings.INI"), before);
     EXPECT_EQ(ClockLog(), "");
+}
+
+// A period command from a panel of user `uid` (65534: nobody, in no group): its result's error, or "ok".
+std::string PeriodAs(uid_t uid, const std::string& endpoint, int hours) {
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipefd[0]);
+        std::string answer = "no answer";
+        if (uid == 0 || (setgroups(0, nullptr) == 0 && setgid(uid) == 0 && setuid(uid) == 0)) {
+            try {
+                auto c = ConnectToEndpoint(endpoint);
+                TCommand period;
+                period.Kind = TCommandKind::Period;
+                period.Id = 2;
+                period.Value = hours;
+                c->Send(Encode(TCommand{}) + Encode(period));
+                TMessageReader r;
+                for (int i = 0; i < 50 && answer == "no answer"; ++i) {
+                    r.Feed(c->Read(100ms));
+                    while (auto m = r.Next()) {
+                        const TServiceMessage said = DecodeServiceMessage(*m);
+                        if (const auto* res = std::get_if<TResult>(&said)) answer = res->Ok ? "ok" : res->Error;
+                    }
+                }
+            } catch (const std::exception& e) {
+                answer = e.what();
+            }
+        }
+        (void)!write(pipefd[1], answer.data(), answer.size());
+        _exit(0);
+    }
+    close(pipefd[1]);
+    std::string answer;
+    char buf[512];
+    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;)
+        answer.append(buf, static_cast<size_t>(n));
+    close(pipefd[0]);
+    waitpid(pid, nullptr, 0);
+    return answer;
+}
+
+// Anyone logged on may watch; only members of the group (and root) may command, and a refusal changes
+// nothing.
+TEST_F(ServiceStep, OnlyMembersOfTheGroupMayCommand) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to play another user";
+    WriteSettings("");
+    // A folder others may pass through: the test's own is closed to them.
+    const fs::path open = fs::temp_directory_path() / ("tamberline-ctl-" + std::to_string(getpid()));
+    fs::create_directories(open);
+    fs::permissions(open, fs::perms(0755));
+    const std::string endpoint = (open / "control").string();
+    TSimProcess sim(TAMBERLINE_SIM, {"--link", (dir / "device").string()});
+    auto service = test::StartService(dir, {"TAMBERLINE_CONTROL=" + endpoint});
+    ASSERT_TRUE(test::WaitFor([&] { return fs::exists(endpoint); }, 5s)) << Log();
+    const auto period = [&] {
+        return TIniFile((dir / "Settings.INI").string()).ReadInteger("Common Settings", "SyncroEveryHours", 0);
+    };
+
+    EXPECT_EQ(PeriodAs(65534, endpoint, 6), RefusalText());
+    EXPECT_EQ(period(), 1) << "a refused command changes nothing";
+    EXPECT_EQ(PeriodAs(0, endpoint, 8), "ok");
+    EXPECT_EQ(period(), 8);
+    service->Signal(SIGTERM);
+    EXPECT_EQ(service->WaitExit(3000), std::optional<int>(0)) << Log();
+    EXPECT_NE(Log().find("команда отклонена: uid 65534"), std::string::npos) << Log();
+    fs::remove_all(open);
 }
 
 // chronyc's answer, or "" when it cannot ask.
@@ -207,13 +199,13 @@ TEST_F(ServiceChrony, ChronydSelectsTheDeviceWhileItIsSynchronised) {
     WriteSettings("[Service]\nMode=chrony\nChronySocket=" + sock + "\n");
     TSimProcess sim(TAMBERLINE_SIM, {"--link", (dir / "device").string(), "--offset", "250", "--pace"});
     // -x: chronyd never adjusts the clock; it only tracks how far off the system time is.
-    TChild chronyd({"chronyd", "-x", "-d", "-u", "root", "-f", (dir / "chrony.conf").string()}, dir,
-                   dir / "chronyd.log");
+    test::TChild chronyd({"chronyd", "-x", "-d", "-u", "root", "-f", (dir / "chrony.conf").string()}, dir,
+                         dir / "chronyd.log");
     auto service = StartService();
 
     std::string sources;
-    ASSERT_TRUE(WaitFor([&] { return Selected(sources = Chronyc(dir, "sources")); }, 40s))
-        << sources << Log() << ReadFile(dir / "chronyd.log");
+    ASSERT_TRUE(test::WaitFor([&] { return Selected(sources = Chronyc(dir, "sources")); }, 40s))
+        << sources << Log() << test::ReadFile(dir / "chronyd.log");
     // The device runs 250 ms ahead of the computer: chronyd finds the system time that much slow.
     const std::string tracking = Chronyc(dir, "tracking");
     double off = 0;
@@ -226,11 +218,11 @@ TEST_F(ServiceChrony, ChronydSelectsTheDeviceWhileItIsSynchronised) {
 
     // Without satellites the samples stop, and chronyd lets the source go.
     sim.Command("sync off");
-    EXPECT_TRUE(WaitFor([&] { return !Selected(sources = Chronyc(dir, "sources")); }, 20s)) << sources;
+    EXPECT_TRUE(test::WaitFor([&] { return !Selected(sources = Chronyc(dir, "sources")); }, 20s)) << sources;
     service->Signal(SIGTERM);
     EXPECT_EQ(service->WaitExit(3000), std::optional<int>(0)) << Log();
     EXPECT_EQ(ClockLog(), "") << "chrony mode must never set the clock";
-    EXPECT_NE(Log().find("sending the device's time to chronyd at " + sock), std::string::npos) << Log();
+    EXPECT_NE(Log().find("время прибора передаётся chronyd через " + sock), std::string::npos) << Log();
 }
 
 }  // namespace

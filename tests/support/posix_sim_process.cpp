@@ -118,4 +118,12 @@ std::optional<std::string> TSimProcess::ReadLine(int waitMs) {
     }
 }
 
+std::string TSimProcess::LaterPort(const std::string& dir) {
+    return dir + "/later-device";
+}
+
+std::vector<std::string> TSimProcess::LaterArgs(const std::string& dir) {
+    return {"--link", LaterPort(dir)};
+}
+
 }  // namespace tamberline

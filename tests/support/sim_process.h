@@ -23,6 +23,10 @@ class TSimProcess {
     TSimProcess& operator=(const TSimProcess&) = delete;
 
     const std::string& PtyPath() const { return ptyPath_; }
+    // A simulator to be started later: the port a program is to look for now, and the arguments that
+    // put the simulator there (a link in `dir`; under wine the one COM port mapped onto its link).
+    static std::string LaterPort(const std::string& dir);
+    static std::vector<std::string> LaterArgs(const std::string& dir);
     // Sends one command line (newline added).
     void Command(const std::string& line);
     // The next stdout line, or nothing when none came within waitMs.

@@ -100,4 +100,12 @@ std::optional<std::string> TSimProcess::ReadLine(int waitMs) {
     }
 }
 
+std::string TSimProcess::LaterPort(const std::string&) {
+    return wine::Env("TAMBERLINE_WINE_SIM_PORT");
+}
+
+std::vector<std::string> TSimProcess::LaterArgs(const std::string&) {
+    return {};  // the constructor links it to that port
+}
+
 }  // namespace tamberline
