@@ -2,7 +2,7 @@
 # runtime, in one folder; `cpack -G ZIP` zips it, `cpack -G NSIS` makes the installer (makensis runs
 # on Linux too). The installer's own parts are in packaging/windows/tamberline.nsh.
 set(qt_bin $<TARGET_FILE_DIR:Qt6::Core>)
-install(TARGETS tamberline RUNTIME DESTINATION .)
+install(TARGETS tamberline tamberlined RUNTIME DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> DESTINATION .)
 # Qt's libraries need the shared runtime; the program shares it rather than bringing its own copy.
 install(FILES ${qt_bin}/libgcc_s_seh-1.dll ${qt_bin}/libstdc++-6.dll ${qt_bin}/libwinpthread-1.dll DESTINATION .)
@@ -32,6 +32,9 @@ endif()
 set(CPACK_NSIS_DEFINES "!include '${PROJECT_SOURCE_DIR}/packaging/windows/tamberline.nsh'")
 set(CPACK_NSIS_CREATE_ICONS_EXTRA "!insertmacro TamberlineShortcuts")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "!insertmacro TamberlineRemoveShortcuts")
+# The service, a section of its own (see below), holds tamberlined.exe while it runs.
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro TamberlineStopService")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro TamberlineRemoveService")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # There are no licence terms to accept: the page would show CPack's English stand-in.
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
@@ -54,6 +57,10 @@ tamberline_nsis_replace("\"@CPACK_NSIS_PACKAGE_NAME@ is already installed[^\"]*\
                         "\"Программа @CPACK_NSIS_PACKAGE_NAME@ уже установлена.$\\\\n$\\\\nУдалить прежнюю версию перед установкой новой?\"")
 tamberline_nsis_replace("\"Uninstall failed.\"" "\"Прежнюю версию удалить не удалось.\"")
 tamberline_nsis_replace("Uninstall\\.lnk" "Удалить Tamberline.lnk")
+# The service is a section of the installer's own, after the one that copies the files, on a
+# components page of its own (CPack's components would split the ZIP and the files between them).
+tamberline_nsis_replace("\n(Section \"-Add to path\")" "\n!insertmacro TamberlineServiceSection\n\n\\1")
+tamberline_nsis_replace("@CPACK_NSIS_PAGE_COMPONENTS@" "!insertmacro MUI_PAGE_COMPONENTS")
 set(nsis_dir ${PROJECT_BINARY_DIR}/packaging/nsis)
 file(WRITE ${nsis_dir}/NSIS.template.in "${nsis}")
 list(PREPEND CPACK_MODULE_PATH ${nsis_dir})

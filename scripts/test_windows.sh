@@ -64,6 +64,15 @@ export TAMBERLINE_WINE_PAIRS='$w/pairs' TAMBERLINE_WINE_RELAY='$w/pty_relay'
 exec setpriv --bounding-set -sys_time -- $wine "\$@"
 RUN
 chmod +x "$w/run.sh"
+# wine's server as the tests use it, in the foreground: started once for all the tests, so that tests
+# starting together do not race to start their own; being no session leader, it never takes a
+# simulator's terminal as its controlling one (whose hang-up would send it SIGHUP).
+cat >"$w/server.sh" <<SERVER
+#!/usr/bin/env bash
+export WINEPREFIX='$w/prefix' LD_PRELOAD='$preload'
+exec setpriv --bounding-set -sys_time -- /usr/lib/wine/wineserver -f -p
+SERVER
+chmod +x "$w/server.sh"
 
 echo "== Windows build (MinGW-w64) =="
 # A build made with the other toolchain (Qt appeared or went away) starts afresh: CMake keeps the
@@ -77,12 +86,8 @@ cmake -S . -B "$dir" "${cross[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX
 cmake --build "$dir" -j"$(nproc)"
 
 stop_wine() { WINEPREFIX="$w/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
-# One server for all the tests, started here and in the foreground: tests starting together do not
-# race to start their own, and, being no session leader, it never takes a simulator's terminal as its
-# controlling one (whose hang-up would send it SIGHUP).
 start_wine() {
-  WINEPREFIX="$w/prefix" LD_PRELOAD="$preload" setpriv --bounding-set -sys_time -- \
-    /usr/lib/wine/wineserver -f -p >/dev/null 2>&1 &
+  "$w/server.sh" >/dev/null 2>&1 &
   sleep 0.5
 }
 trap stop_wine EXIT

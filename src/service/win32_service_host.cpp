@@ -2,11 +2,16 @@
 // the SCM's stop requests handed to the service as its end requests, the log in the Application event
 // log, the settings in %ProgramData%\Tamberline. Started from a console instead, it runs in the
 // foreground as on Linux, for diagnosis.
-#include <shlobj.h>
 #include <windows.h>
+// after windows.h
+#include <shlobj.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <mutex>
+#include <vector>
 
 #include "serial/delivery.h"
 #include "serial/wide_text.h"
@@ -161,17 +166,40 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
     scm.ExitCode = code;
 }
 
+// The SCM's services are children of services.exe. Asked before the dispatcher, which fails at once
+// without an SCM behind it on Windows, but on wine waits for one for ever.
+bool StartedByScm() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return true;  // the dispatcher tells
+    std::vector<PROCESSENTRY32W> processes;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snapshot, &e); more; more = Process32NextW(snapshot, &e))
+        processes.push_back(e);
+    CloseHandle(snapshot);
+    const auto find = [&](DWORD id) {
+        return std::find_if(processes.begin(), processes.end(),
+                            [id](const PROCESSENTRY32W& p) { return p.th32ProcessID == id; });
+    };
+    const auto self = find(GetCurrentProcessId());
+    if (self == processes.end()) return true;
+    const auto parent = find(self->th32ParentProcessID);
+    return parent != processes.end() && _wcsicmp(parent->szExeFile, L"services.exe") == 0;
+}
+
 }  // namespace
 
 int HostService(const std::function<int(const TServiceHosting&)>& service) {
     scm.Service = &service;
     wchar_t name[] = L"tamberlined";
     const SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
-    if (StartServiceCtrlDispatcherW(table)) return scm.ExitCode;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-        WriteToStandardError(kLogError + "StartServiceCtrlDispatcherW: " + SystemText(error));
-        return 1;
+    if (StartedByScm()) {
+        if (StartServiceCtrlDispatcherW(table)) return scm.ExitCode;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+            WriteToStandardError(kLogError + "StartServiceCtrlDispatcherW: " + SystemText(error));
+            return 1;
+        }
     }
     // Started from a console, not by the SCM: in the foreground, with Ctrl+C and the console's other
     // events as the end requests.
