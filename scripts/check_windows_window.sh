@@ -3,7 +3,8 @@
 # with trayer), against the simulator on COM5: the installer registers the service and wine's service
 # manager runs it with the simulator's port; the window appears as the service's panel and hides to the
 # tray, the device's time advances on it, the zone query is the first thing the device hears, the
-# service's hourly synchronisation asks for the device's hh:00:01, and `net stop` runs its close steps.
+# service's hourly synchronisation asks for the device's hh:00:01, `net stop` runs its close steps, and
+# the uninstaller removes the service but keeps its settings.
 # Called by scripts/test_windows.sh with its wine runner and prefix:
 #   check_windows_window.sh INSTALLER WINE_DIR HOST_BUILD
 # The installer runs silently (/S) into the prefix first; the program then runs from where it put
@@ -35,6 +36,8 @@ fail() {
 
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  # The wine server this check starts, and with it the services, which hold the service log's pipe.
+  WINEPREFIX="$w/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -82,8 +85,11 @@ key='HKLM\SYSTEM\CurrentControlSet\Services'
   fail "the service's path is \"$(reg_value "$key\tamberlined" ImagePath)\""
 [ "$(reg_value "$key\EventLog\Application\Tamberline" EventMessageFile)" = 'C:\Program Files\Tamberline\tamberlined.exe' ] ||
   fail "the event source names no message table"
-[[ $("$w/run.sh" sc query tamberlined) == *RUNNING* ]] || fail "the installer did not start the service"
-"$w/run.sh" net stop tamberlined >/dev/null 2>&1 || fail "net stop did not stop the service"
+in_state() { [[ $("$w/run.sh" sc query tamberlined) == *"$1"* ]]; }
+in_state RUNNING || fail "the installer did not start the service"
+# wine's net stop asks the service to stop and returns without waiting for it.
+net_stop() { "$w/run.sh" net stop tamberlined >/dev/null 2>&1 && wait_for 100 in_state STOPPED; }
+net_stop || fail "net stop did not stop the service"
 
 mkfifo "$w/sim.in"
 "$host/tools/sim/tamberline-sim" --link "$w/sim/com" <"$w/sim.in" >"$w/sim.log" 2>&1 &
@@ -186,9 +192,18 @@ if [ -s "$w/clock.log" ]; then fail "the machine's clock was to be set: $(cat "$
 # The SCM's stop runs the close steps: the settings written (the winter/summer choice is written only
 # then), and the last line logged.
 grep -q SumWnt "$svc/Settings.INI" && fail "the service's settings were written before its close steps"
-"$w/run.sh" net stop tamberlined >/dev/null 2>&1 || fail "net stop did not stop the service"
+net_stop || fail "net stop did not stop the service"
 grep -q SumWnt "$svc/Settings.INI" || fail "net stop did not run the close steps: no settings written"
 wait_for 30 logged "служба остановлена" || fail "the service did not log its stop"
+
+# The uninstaller removes the service and its event source, and keeps the service's settings. It
+# runs from a copy of its own and returns at once (wine quotes an in-place _?= out of its reach).
+"$w/run.sh" "$c/Program Files/Tamberline/Uninstall.exe" /S || fail "the uninstaller failed"
+wait_for 200 test ! -e "$c/Program Files/Tamberline/tamberlined.exe" || fail "the uninstaller left tamberlined.exe"
+! "$w/run.sh" sc query tamberlined >/dev/null 2>&1 || fail "the uninstaller left the service"
+[ -z "$(reg_value "$key\EventLog\Application\Tamberline" EventMessageFile)" ] ||
+  fail "the uninstaller left the event source"
+grep -q ComPort=COM5 "$svc/Settings.INI" || fail "the uninstaller did not keep the service's settings"
 echo "tamberline.exe and tamberlined.exe under wine: the service installed, started and stopped by" \
   "the SCM; the window its panel, shown and hidden to the tray, time advancing, zone query first," \
-  "synchronisation asked for $tod_asked (device $tod_device); screenshots in $shots"
+  "synchronisation asked for $tod_asked (device $tod_device); uninstalled; screenshots in $shots"
