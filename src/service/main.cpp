@@ -4,13 +4,11 @@
 #include <cstdio>
 
 #include "service/service.h"
+#include "service/service_options.h"
 
-int main(int argc, char**) {
+int main(int argc, char** argv) {
     using namespace tamberline;
-    if (argc > 1) {
-        std::fputs("usage: tamberlined (settings: Settings.INI in the working directory)\n", stderr);
-        return 2;
-    }
+    if (auto exitCode = AnswerServiceOptions(argc, argv)) return *exitCode;
     std::setlocale(LC_ALL, "");
     TakeGrantedClockRights();  // first: the raised priority below needs it
     UseFineTimerSlack();

@@ -5,6 +5,7 @@
 #include <clocale>
 
 #include "app/current_dir.h"
+#include "app/window_options.h"
 #include "clock/precise_timer.h"
 #include "clock/system_clock.h"
 #include "control/remote_core.h"
@@ -14,6 +15,7 @@
 
 int main(int argc, char** argv) {
     using namespace tamberline;
+    if (auto exitCode = AnswerWindowOptions(argc, argv)) return *exitCode;
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
     TakeGrantedClockRights();    // first: the raised priority below needs it
     UseFineTimerSlack();

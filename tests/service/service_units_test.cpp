@@ -1,4 +1,5 @@
-// The headless program's own pieces: its settings section, the chrony sample, and the sample stream.
+// The headless program's own pieces: its command line, its settings section, the chrony sample, and the
+// sample stream.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,9 +8,20 @@
 
 #include "service/chrony_feed.h"
 #include "service/service_settings.h"
+#include "support/program_run.h"
 
 namespace tamberline {
 namespace {
+
+TEST(ServiceCommandLine, AnswersHelpAndVersionAndRefusesTheRest) {
+    ExpectOptionCases(TAMBERLINED,
+                      {
+                          {"help", {"--help"}, 0, true, {"Usage: tamberlined", "Settings.INI", "--version"}},
+                          {"version", {"--version"}, 0, true, {"tamberlined " TAMBERLINE_VERSION "\n"}},
+                          {"unknown option", {"--bogus"}, 2, false, {"--bogus", "tamberlined --help"}},
+                          {"a settings path is no argument", {"/etc/Settings.INI"}, 2, false, {"--help"}},
+                      });
+}
 
 class SettingsDir : public ::testing::Test {
   protected:
