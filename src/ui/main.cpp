@@ -1,5 +1,6 @@
-// Program entry: the application with its title and error box, the main window, then the
-// dialogs, then the message loop. No command-line options are read; Qt takes its own.
+// Program entry: --help and --version first, then the application with its title and error box, the
+// main window (the service's panel when the service answers, else the standalone program), the
+// dialogs, and the message loop. Every other option is Qt's.
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <clocale>
