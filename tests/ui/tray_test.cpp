@@ -29,12 +29,10 @@ class TWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
 
   public:
     std::atomic<bool> Host{true};
     bool HostRegistered() const { return Host; }
-    int ProtocolVersion() const { return 0; }
     // The bus name of the connection that registered an item; empty until one did.
     QString ItemOwner() {
         QMutexLocker lock(&mutex_);
@@ -46,7 +44,6 @@ class TWatcher : public QObject, protected QDBusContext {
         QMutexLocker lock(&mutex_);
         owner_ = message().service();
     }
-    void RegisterStatusNotifierHost(const QString&) {}
 
   private:
     QMutex mutex_;
