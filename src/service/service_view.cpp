@@ -24,6 +24,10 @@ void TServiceView::ShowLinkLost() {
 
 void TServiceView::SetStatusText(int panel, const std::string& text) {
     if (panel != 1) return;
+    if (text == kNoClockRightText) {
+        log_("computer's clock not set: no right to change the system time");
+        return;
+    }
     std::string stamp = text;
     if (stamp.rfind(kLastSyncroPrefix, 0) == 0) stamp.erase(0, kLastSyncroPrefix.size());
     if (started_)
