@@ -53,21 +53,5 @@ TEST(Win32LocalClock, ReadsTheClockAndTheLocaleTexts) {
     EXPECT_FALSE(clock.TimeSeparator().empty());
 }
 
-// The zone's offset as the system converts with it; whole minutes apart at most, as the two
-// readings may straddle a second.
-TEST(Win32LocalClock, OffsetIsThatOfTheSystemsLocalTime) {
-    SYSTEMTIME utc{}, local{};
-    GetSystemTime(&utc);
-    GetLocalTime(&local);
-    FILETIME fu{}, fl{};
-    SystemTimeToFileTime(&utc, &fu);
-    SystemTimeToFileTime(&local, &fl);
-    const auto seconds = [](const FILETIME& f) {
-        return ((int64_t{f.dwHighDateTime} << 32) | f.dwLowDateTime) / 10000000;
-    };
-    const int64_t nowUtc = seconds(fu) - 11644473600;
-    EXPECT_NEAR(LocalOffsetAt(nowUtc), seconds(fl) - seconds(fu), 60);
-}
-
 }  // namespace
 }  // namespace tamberline
