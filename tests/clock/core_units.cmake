@@ -9,6 +9,11 @@ tamberline_gtest(precise_timer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/precise_ti
 if(WIN32)
   tamberline_gtest(local_clock_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_local_clock_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/local_time_test.cpp LIBS tamberline_clock)
-  # wine takes the system's zone from the host's TZ: Berlin's rule, as the POSIX tests set it.
-  set_tests_properties(local_clock_test PROPERTIES ENVIRONMENT "TZ=CET-1CEST,M3.5.0,M10.5.0/3")
+endif()
+# The local time tests' zone: Berlin's rule, which needs no zone files; wine takes it from the host's TZ.
+set(berlin "TZ=CET-1CEST,M3.5.0,M10.5.0/3")
+if(WIN32)
+  set_tests_properties(local_clock_test PROPERTIES ENVIRONMENT ${berlin})
+else()
+  set_tests_properties(clock_sync_test PROPERTIES ENVIRONMENT ${berlin})
 endif()
