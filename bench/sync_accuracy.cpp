@@ -32,9 +32,9 @@
 #include "control/control_server.h"
 #include "control/service_link.h"
 #include "serial/delivery.h"
+#include "serial/posted_loop.h"
 #include "service/chrony_feed.h"
 #include "service/service_view.h"
-#include "serial/posted_loop.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -48,9 +48,9 @@ class TStampClock : public TSystemClock {
   public:
     Clock::time_point SetAt{};
     TLocalDateTime Now() override { return {2024, 6, 1, 12, 0, 0, 0, 6}; }
-    bool SetLocal(const TLocalDateTime&) override {
+    TClockSetResult SetLocal(const TLocalDateTime&) override {
         SetAt = Clock::now();
-        return true;
+        return TClockSetResult::Set;
     }
     std::string WeekdayAbbrev(int) override { return "Sa"; }
     std::string TimeSeparator() override { return ":"; }
