@@ -20,19 +20,6 @@
 
 namespace tamberline {
 
-TTestEndpoint::TTestEndpoint() {
-    char dir[] = "/tmp/tamberline-endpoint-XXXXXX";
-    if (mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp");
-    root_ = dir;
-    chmod(dir, 0755);                // the rights cases connect as another user
-    name_ = root_ + "/run/control";  // the listener makes "run"
-}
-
-TTestEndpoint::~TTestEndpoint() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-}
-
 namespace {
 
 constexpr uid_t kNobody = 65534;
