@@ -11,6 +11,7 @@
 #include "ui/error_box.h"
 #include "ui/form1.h"
 #include "ui/qt_delivery.h"
+#include "ui/sim_commands.h"
 
 namespace tamberline {
 
@@ -54,17 +55,6 @@ class PanelTest : public QObject {
         test::WaitFor([&] { return std::filesystem::exists(Endpoint()); }, std::chrono::seconds(5));
         return service;
     }
-    // The commands the simulator reports, keeping the window's loop running meanwhile.
-    std::optional<std::string> CommandOfType(TSimProcess& sim, const std::string& type, int waitMs) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < waitMs) {
-            if (auto line = sim.ReadLine(10); line && line->rfind("cmd E2 E4 " + type, 0) == 0) return line;
-            QTest::qWait(20);
-        }
-        return std::nullopt;
-    }
-
   private slots:
     void initTestCase() {
         BindQtDelivery();
@@ -98,7 +88,7 @@ class PanelTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!form.edHours->text().isEmpty(), 3000);  // the service's zone
         emit form.sbHours->upClick();
         form.btCorrect->click();
-        QVERIFY(CommandOfType(sim, "0A", 4000));
+        QVERIFY(test::NextSimLine(sim, "cmd E2 E4 0A", 4000));
 
         // The service's own schedule: the clock set at the device's hh:00:01 (the zone moved its hour), to
         // the second.
