@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Footprint of the running program against the simulator: time from process start to hidden in
-# the tray (10 starts), resident memory, and CPU over 60 s with a frame arriving every second.
+# the tray (10 starts), resident memory, and CPU over 60 s with a frame arriving every second; the
+# same for the service tamberlined over the same minute, against a simulator of its own and with no
+# panel attached.
 # Usage: bench/footprint.sh [build-dir] [seconds]   (default: build, 60). Prints figures only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,6 +11,7 @@ seconds=${2:-60}
 . "$root/scripts/virtual_desktop.sh"
 . "$root/scripts/without_clock.sh"  # the program runs as in the demo: it must not set the clock
 app=$build/src/ui/tamberline
+service=$build/src/service/tamberlined
 sim=$build/tools/sim/tamberline-sim
 work=$(mktemp -d)
 pids=()
@@ -47,6 +50,15 @@ n=${#starts[@]}
 echo "start to tray (ms, $n runs): p50 $(echo "$sorted" | sed -n "$(((n + 1) / 2))p")" \
   "p99/max $(echo "$sorted" | tail -1)"
 
+# The service, in a folder of its own, against a simulator of its own.
+mkdir -p "$work/svc"
+"$sim" --link "$work/svc/device" >"$work/svc/sim.out" 2>&1 </dev/null &
+pids+=($!)
+printf '[ComPortSettings]\nComPort=%s\nBaudRate=38400\n' "$work/svc/device" >"$work/svc/Settings.INI"
+(cd "$work/svc" && TAMBERLINE_CONTROL="$work/svc/control" tamberline_exec_without_clock "$service" 2>"$work/svc/log") &
+svc=$!
+pids+=("$svc")
+
 # Steady state: frames arrive every second, the tick runs every second.
 (cd "$work" && tamberline_exec_without_clock "$app" 2>/dev/null) &
 pid=$!
@@ -54,13 +66,19 @@ pids+=("$pid")
 sleep 5
 # CPU time of all threads in ns (schedstat), finer than the 10 ms clock ticks of /proc/PID/stat.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{n += $1} END {printf "%d", n}'; }
-c0=$(cpu_ns "$pid")
+c0=$(cpu_ns "$pid") s0=$(cpu_ns "$svc")
 sleep "$seconds"
-c1=$(cpu_ns "$pid")
-rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
-hwm=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
-anon=$(awk '/^Anonymous/ {print $2}' "/proc/$pid/smaps_rollup")
-echo "resident memory: VmRSS $((rss / 1024)) MB ($rss kB; the program's own anonymous memory $anon kB," \
-  "the rest shared library pages), peak VmHWM $((hwm / 1024)) MB"
-awk -v d=$((c1 - c0)) -v s="$seconds" \
-  'BEGIN { printf "CPU over %d s: %.1f ms = %.4f %% of one core\n", s, d / 1e6, 100 * d / 1e9 / s }'
+c1=$(cpu_ns "$pid") s1=$(cpu_ns "$svc")
+report() {  # name pid cpu-ns
+  local rss hwm anon
+  rss=$(awk '/VmRSS/ {print $2}' "/proc/$2/status")
+  hwm=$(awk '/VmHWM/ {print $2}' "/proc/$2/status")
+  anon=$(awk '/^Anonymous/ {print $2}' "/proc/$2/smaps_rollup")
+  echo "$1 resident memory: VmRSS $((rss / 1024)) MB ($rss kB; its own anonymous memory $anon kB," \
+    "the rest shared library pages), peak VmHWM $((hwm / 1024)) MB"
+  awk -v d="$3" -v s="$seconds" -v n="$1" \
+    'BEGIN { printf "%s CPU over %d s: %.1f ms = %.4f %% of one core\n", n, s, d / 1e6, 100 * d / 1e9 / s }'
+}
+report tamberline "$pid" $((c1 - c0))
+grep -q "открыт" "$work/svc/log" || echo "tamberlined did not open its port: $(tail -3 "$work/svc/log")"
+report tamberlined "$svc" $((s1 - s0))

@@ -3,7 +3,8 @@
 // send each frame; with --pace its bytes arrive at their wire times as on a real line at 38400
 // bit/s, without it each frame arrives at once as a pty hands it over. The program side is the real
 // one: port event thread, delivery to a posted loop, frame read, precise tick, clock step, and the
-// service's chrony sample. Figures:
+// service's chrony sample; in the last runs the service also serves a panel attached over the control
+// endpoint, which hears the state after every tick. Figures:
 //   error   clock set (the fake clock is asked to change) minus the device's second boundary
 //   sample  the chrony sample's offset minus the true 250 ms
 //   seen    the event thread's stamp minus the moment the frame's first byte was through
@@ -20,12 +21,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "app/startup.h"
 #include "bench_frames.h"
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
+#include "control/control_server.h"
+#include "control/service_link.h"
 #include "serial/delivery.h"
 #include "serial/posted_loop.h"
 #include "service/chrony_feed.h"
@@ -43,9 +48,9 @@ class TStampClock : public TSystemClock {
   public:
     Clock::time_point SetAt{};
     TLocalDateTime Now() override { return {2024, 6, 1, 12, 0, 0, 0, 6}; }
-    bool SetLocal(const TLocalDateTime&) override {
+    TClockSetResult SetLocal(const TLocalDateTime&) override {
         SetAt = Clock::now();
-        return true;
+        return TClockSetResult::Set;
     }
     std::string WeekdayAbbrev(int) override { return "Sa"; }
     std::string TimeSeparator() override { return ":"; }
@@ -58,6 +63,23 @@ class TKeptSamples : public TChronySocket {
         Sent.push_back(s);
         return 0;
     }
+};
+
+// The service's side of the endpoint as the service fills it: the clock and mode of every tick.
+class TBenchHandler : public TControlHandler {
+  public:
+    TBenchHandler(TSharedState& s, TServiceView& v) : s_(s), v_(v) {}
+    TStatus Status() override {
+        TStatus st;
+        st.Tick = v_.Ticks(), st.Clock = v_.Clock(), st.Mode = v_.Mode(), st.TraySync = s_.SputSyncShown == 1;
+        st.BaudRateName = "38400";
+        return st;
+    }
+    void Execute(const TCommand&) override {}
+
+  private:
+    TSharedState& s_;
+    TServiceView& v_;
 };
 
 struct TRunFigures {
@@ -73,7 +95,7 @@ double Us(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
-TRunFigures Run(int ticks, int hundredths, bool paced) {
+TRunFigures Run(int ticks, int hundredths, bool paced, bool panel) {
     std::vector<std::string> args{"--stamp", "--offset", "250", "--phase", std::to_string(hundredths)};
     if (paced) args.push_back("--pace");
     TSimProcess sim(TAMBERLINE_SIM, args);
@@ -90,6 +112,20 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
     TKeptSamples samples;
     TSystemRealtimeClock realtime;
     TChronyFeed feed(samples, realtime, "bench", [](const std::string&) {});
+    TBenchHandler handler(state, view);
+    TControlServer server(handler, [](const std::string&) {});
+    std::unique_ptr<TServiceLink> link;
+    if (panel) {
+        const std::string endpoint = (std::filesystem::temp_directory_path() /
+                                      ("tamberline-bench-" + std::to_string(getpid()))).string();
+        server.Listen(endpoint);
+        // The panel's hand-shake waits for answers this loop gives.
+        std::thread attach([&] { link = TServiceLink::Attach(endpoint, std::chrono::seconds(2)); });
+        loop.RunFor(std::chrono::milliseconds(300));
+        attach.join();
+        if (!link) std::printf("the panel could not attach\n");
+        if (link) link->Start({});
+    }
 
     std::vector<TTick> log;
     std::vector<int64_t> began;  // ns, when the device began each frame
@@ -105,6 +141,7 @@ TRunFigures Run(int ticks, int hundredths, bool paced) {
         core.Timer1Timer();
         feed.Tick(state, true, timer.FiredDue());
         log.push_back({Clock::now(), clock.SetAt, seen, timer.FiredDue(), samples.Sent.size()});
+        server.Publish();
         state.PendingAction = paSyncNow;
         collect();
     };
@@ -211,11 +248,15 @@ int main(int argc, char** argv) {
                 raised ? "priority raised (nice -10)" : "priority not raised (no right to)");
     std::printf(
         "(error: clock set - device second; sample: chrony offset - 250 ms; seen: first byte through -> stamped)\n");
-    for (bool paced : {false, true}) {
-        const std::string mode = paced ? "paced" : "unpaced";
-        Print(mode + " idle", Run(ticks, hundredths, paced), ticks);
+    const struct {
+        bool paced, panel;
+        const char* name;
+    } runs[] = {{false, false, "unpaced"}, {true, false, "paced"}, {true, true, "paced+panel"}};
+    for (const auto& r : runs) {
+        const std::string mode = r.name;
+        Print(mode + " idle", Run(ticks, hundredths, r.paced, r.panel), ticks);
         const auto spinners = StartSpinners();
-        Print(mode + " loaded", Run(ticks, hundredths, paced), ticks);
+        Print(mode + " loaded", Run(ticks, hundredths, r.paced, r.panel), ticks);
         for (pid_t pid : spinners) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);

@@ -19,8 +19,8 @@ if(UNIX AND TARGET tamberline_icons)
   set(TAMBERLINE_LAUNCHER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tamberline)
 
   install(TARGETS tamberline tamberline-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # The service is the system's, started by systemd; the unit is not enabled by the package: in step
-  # mode it sets the clock, which must not happen beside another time service unasked.
+  # The service is the system's, started by systemd: the package enables it, and it waits quietly until
+  # a port is chosen. It says in its log when another time service also sets the clock.
   install(TARGETS tamberlined RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
   install(FILES ${pkg_src}/tamberlined.service DESTINATION /lib/systemd/system)
   install(DIRECTORY ${TAMBERLINE_ICON_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
@@ -78,9 +78,9 @@ the clock on the same schedule or hands the device's time to chronyd, and
 tamberline-sim, a device simulator on a pseudo-terminal, for trying the
 program without a device.")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # setcap, for the postinst that grants the right to set the clock.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${pkg_src}/postinst)
+  # addgroup for the group of those who may command the service; deb-systemd-helper for its unit.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, init-system-helpers (>= 1.50)")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${pkg_src}/postinst ${pkg_src}/prerm ${pkg_src}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # Directories made by the install are 0755 whatever the builder's umask.
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

@@ -5,6 +5,8 @@ tamberline_install_deps() {
   # machine may offer.
   local pkgs="cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev xvfb trayer imagemagick xdotool"
   pkgs="$pkgs fonts-dejavu-core fonts-liberation"
+  # The tray's test runs a session bus of its own.
+  pkgs="$pkgs dbus-daemon"
   # The service's test feeds a chronyd of its own, started with -x (it never sets the clock).
   pkgs="$pkgs chrony"
   # The fuzzers' compiler (scripts/fuzz.sh, part of the test command) with its libFuzzer runtime.

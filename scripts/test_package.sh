@@ -44,16 +44,20 @@ diff <(sort <<<"$expected") <(echo "$actual") >"$work/files.diff" || {
 bad_dirs=$(dpkg-deb -c "$deb" | awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")')
 [ -z "$bad_dirs" ] || fail "directories not root-owned 0755: $bad_dirs"
 
-# Control: the version, the dependencies from the binaries plus setcap's, the postinst.
+# Control: the version, the dependencies from the binaries plus the maintainer scripts', the scripts.
 dpkg-deb -e "$deb" "$work/control"
 [ "$(dpkg-deb -f "$deb" Version)" = "1.05" ] || fail "version is not 1.05"
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libcap2-bin libqt6widgets6 libc6; do
+for d in adduser init-system-helpers libqt6widgets6 libc6; do
   grep -qw "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
-[ "$(stat -c %a "$work/control/postinst")" = 755 ] || fail "postinst is not 0755"
-grep -q 'setcap cap_sys_time,cap_sys_nice+p "$program"' "$work/control/postinst" || fail "postinst grants no capabilities"
-sh -n "$work/control/postinst" || fail "postinst is not valid sh"
+for script in postinst prerm postrm; do
+  [ "$(stat -c %a "$work/control/$script")" = 755 ] || fail "$script is not 0755"
+  sh -n "$work/control/$script" || fail "$script is not valid sh"
+done
+grep -q 'addgroup --system --quiet tamberline' "$work/control/postinst" || fail "postinst makes no group tamberline"
+grep -q "deb-systemd-helper enable 'tamberlined.service'" "$work/control/postinst" || fail "postinst enables no service"
+! grep -q setcap "$work/control/postinst" || fail "postinst still gives the window a right of its own"
 
 dpkg-deb -x "$deb" "$work/root"
 for f in usr/share/applications/tamberline.desktop usr/share/tamberline/tamberline-autostart.desktop; do

@@ -11,6 +11,8 @@ namespace tamberline {
 
 inline const std::string kLastSyncroPrefix = " Последняя синхронизация времени на ПК: ";
 inline const std::string kNoSyncroYet = "еще не проводилась...";
+// Panel 1 while the system refuses to let the program change its clock, until a change succeeds.
+inline const std::string kNoClockRightText = " Часы ПК не установлены: нет права менять системное время";
 
 // "dd.mm.yyyy hh:nn" with the locale's time separator between hours and minutes.
 std::string SyncroStamp(const TLocalDateTime& t, const std::string& timeSeparator);

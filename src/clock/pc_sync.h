@@ -18,7 +18,9 @@ class TPcSync {
         : s_(s), v_(v), clock_(clock), writeLastSyncro_(std::move(writeLastSyncro)) {}
 
     // Sets the PC clock to ClockHH:ClockMM:ClockSS.000 on the nearest date; on success records and
-    // shows the stamp. A refused change, or a device time that is no time of day, passes silently.
+    // shows the stamp. A change refused for want of the right shows kNoClockRightText instead, once
+    // until the next success; any other refusal, or a device time that is no time of day, passes
+    // silently.
     void Step();
 
   private:
@@ -26,6 +28,7 @@ class TPcSync {
     TMainView& v_;
     TSystemClock& clock_;
     std::function<void(const std::string&)> writeLastSyncro_;
+    bool noRightShown_ = false;
 };
 
 }  // namespace tamberline

@@ -1,9 +1,17 @@
+#include <errno.h>
 #include <langinfo.h>
 #include <time.h>
 
 #include "clock/system_clock.h"
 
 namespace tamberline {
+
+int LocalOffsetAt(int64_t utcSeconds) {
+    const time_t secs = static_cast<time_t>(utcSeconds);
+    tm t{};
+    localtime_r(&secs, &t);
+    return static_cast<int>(t.tm_gmtoff);
+}
 
 TLocalDateTime TLocalSystemClock::Now() {
     timespec ts{};
@@ -14,22 +22,16 @@ TLocalDateTime TLocalSystemClock::Now() {
             int(ts.tv_nsec / 1000000), t.tm_wday};
 }
 
-bool TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
-    // mktime would turn 25:75 into 02:15 of the next day; such a value is a fault, not a moment.
-    if (!IsCalendarMoment(v)) return false;
-    tm t{};
-    t.tm_year = v.Year - 1900;
-    t.tm_mon = v.Month - 1;
-    t.tm_mday = v.Day;
-    t.tm_hour = v.Hour;
-    t.tm_min = v.Minute;
-    t.tm_sec = v.Second;
-    t.tm_isdst = -1;  // the daylight-saving state of the new moment, not of the present one
-    const time_t secs = mktime(&t);
-    if (secs == static_cast<time_t>(-1)) return false;
-    const timespec ts{secs, static_cast<long>(v.Millisecond) * 1000000L};
-    // EPERM (no right to change the clock) and every other refusal pass silently.
-    return clock_settime(CLOCK_REALTIME, &ts) == 0;
+TClockSetResult TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    // mktime would turn 25:75 into 02:15 of the next day, and pick one of the two moments of an hour
+    // that happens twice by its own state; the choice is made here, by the present.
+    const auto utc = UtcOfLocal(v, now.tv_sec, LocalOffsetAt);
+    if (!utc) return TClockSetResult::Failed;
+    const timespec ts{static_cast<time_t>(*utc), static_cast<long>(v.Millisecond) * 1000000L};
+    if (clock_settime(CLOCK_REALTIME, &ts) == 0) return TClockSetResult::Set;
+    return errno == EPERM ? TClockSetResult::NoRight : TClockSetResult::Failed;
 }
 
 std::string TLocalSystemClock::WeekdayAbbrev(int dayOfWeek) {

@@ -32,9 +32,12 @@ class EControl : public std::runtime_error {
 
 // Server side. Every report runs on the UI thread through the UI poster (serial/delivery.h), like the
 // port's events, and never after the listener is gone. Client numbers are not reused within a run.
+// The listener and a connection are made, used and destroyed on the UI thread: their reports' guard is
+// checked there.
 struct TListenerEvents {
     std::function<void(int client)> Connected;
-    // Bytes as they came (any split); `peer` is settled before the first of them is reported.
+    // Bytes as they came (any split); `peer` is settled before the first of them is reported (on Windows
+    // the system names the client only once it has written).
     std::function<void(int client, const TPeer& peer, const std::string& bytes)> Received;
     std::function<void(int client)> Gone;  // it closed, or the connection broke
 };
@@ -45,13 +48,16 @@ class TEndpointListener {
     virtual ~TEndpointListener() = default;
     // Hands the bytes to the system without waiting. false when the client cannot take them all now
     // (it stopped reading): the caller then drops it, as a half-sent message would corrupt the stream.
+    // Also false for a client that is gone or dropped.
     virtual bool Send(int client, const std::string& bytes) = 0;
     // Closes that client; no Gone report follows.
     virtual void Drop(int client) = 0;
 };
 
 // Listens on `endpoint`. Throws EControl when it cannot: another service already listens there, or the
-// system refuses (no such folder, no right). A stale socket file of a service that died is replaced.
+// system refuses (no right, no folder above the socket's own). A stale socket file of a service that
+// died is replaced; anything there that is no socket is left alone and refused. POSIX makes the socket's
+// own folder (0755) when it is missing. At most 16 clients at once: more are closed as they come.
 std::unique_ptr<TEndpointListener> ListenOnEndpoint(const std::string& endpoint, TListenerEvents events);
 
 // Client side: a connection to the service.
@@ -72,8 +78,9 @@ class TEndpointConnection {
     virtual void Start(TConnectionEvents events) = 0;
 };
 
-// Connects at once (no waiting for a busy service beyond a few ms); nullptr when nothing listens there
-// (no service installed, or it is stopped). Throws EControl for other failures, e.g. access refused.
+// Connects at once (no waiting for a busy service beyond a few ms, 200 ms on Windows); nullptr when nothing
+// listens there (no service installed, or it is stopped). Throws EControl for other failures, e.g. access
+// refused, or a service too busy to take one more.
 std::unique_ptr<TEndpointConnection> ConnectToEndpoint(const std::string& endpoint);
 
 }  // namespace tamberline

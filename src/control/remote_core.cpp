@@ -90,7 +90,8 @@ void TRemoteCore::ApplySettings(const TStatus& s, bool whole) {
     TMainView& v = d_.View;
     if (whole || s.PortName != last_.PortName) d_.Port.SetPort(s.PortName);
     if (whole || s.BaudRateName != last_.BaudRateName) d_.Port.SetBaudRate(BaudRateFromName(s.BaudRateName));
-    st.SyncroHours = s.SyncroHours;
+    // Only what changed there: the period dialog steps this value in place while it is open.
+    if (whole || s.SyncroHours != last_.SyncroHours) st.SyncroHours = s.SyncroHours;
     if (whole || s.SumWnt != last_.SumWnt) {
         st.SumWntIndex = s.SumWnt;  // first, so the selection below asks nothing
         v.SetSumWntItem(s.SumWnt);

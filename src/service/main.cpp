@@ -1,17 +1,16 @@
-// tamberlined: no options; everything comes from Settings.INI in the working directory (on Windows under
-// the SCM %ProgramData%\Tamberline), and the log goes where the system keeps a service's (service_host.h).
+// tamberlined: no options beyond --help and --version; everything comes from Settings.INI in the working
+// directory (under Windows' SCM %ProgramData%\Tamberline), and the log goes where the system keeps a
+// service's (service_host.h).
 #include <clocale>
 #include <cstdio>
 
 #include "service/service.h"
 #include "service/service_host.h"
+#include "service/service_options.h"
 
-int main(int argc, char**) {
+int main(int argc, char** argv) {
     using namespace tamberline;
-    if (argc > 1) {
-        std::fputs("usage: tamberlined (settings: Settings.INI in the working directory)\n", stderr);
-        return 2;
-    }
+    if (auto exitCode = AnswerServiceOptions(argc, argv)) return *exitCode;
     std::setlocale(LC_ALL, "");
     const bool clockRights = TakeGrantedClockRights();  // first: the raised priority below needs it
     UseFineTimerSlack();

@@ -38,7 +38,9 @@ class TServiceClock : public TSystemClock {
     explicit TServiceClock(TSystemClock& clock) : clock_(clock) {}
     bool Sets = true;
     TLocalDateTime Now() override { return clock_.Now(); }
-    bool SetLocal(const TLocalDateTime& t) override { return Sets && clock_.SetLocal(t); }
+    TClockSetResult SetLocal(const TLocalDateTime& t) override {
+        return Sets ? clock_.SetLocal(t) : TClockSetResult::Failed;
+    }
     std::string WeekdayAbbrev(int d) override { return clock_.WeekdayAbbrev(d); }
     std::string TimeSeparator() override { return clock_.TimeSeparator(); }
 

@@ -31,6 +31,10 @@ void TServiceView::ShowLinkLost() {
 void TServiceView::SetStatusText(int panel, const std::string& text) {
     status_[panel == 0 ? 0 : 1] = text;
     if (panel != 1) return;
+    if (text == kNoClockRightText) {
+        log_(kLogWarning + "часы компьютера не установлены: нет права менять системное время");
+        return;
+    }
     std::string stamp = text;
     if (stamp.rfind(kLastSyncroPrefix, 0) == 0) stamp.erase(0, kLastSyncroPrefix.size());
     if (started_)

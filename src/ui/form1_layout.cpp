@@ -138,13 +138,14 @@ void TForm1::PlaceDeviceState() {
 }
 
 // Panel 0 takes the widest date line of any weekday; returns the width the bar needs for panel 1's
-// longer text, never synchronised or a stamp.
+// longest text: never synchronised, a stamp, or the clock refused.
 int TForm1::FitStatusBar() {
     QStringList dates, lastSyncro;
     for (int d = 0; d < 7; ++d)
         dates << QString::fromStdString(" " + Clock.WeekdayAbbrev(d) + ": 00.00.0000");
     const std::string stamp = SyncroStamp({2000, 10, 20, 20, 0, 0, 0, 0}, Clock.TimeSeparator());
-    lastSyncro << QString::fromStdString(LastSyncroText(kNoSyncroYet)) << QString::fromStdString(LastSyncroText(stamp));
+    lastSyncro << QString::fromStdString(LastSyncroText(kNoSyncroYet)) << QString::fromStdString(LastSyncroText(stamp))
+               << QString::fromStdString(kNoClockRightText);
     StatusPanel0->setFixedWidth(std::max(90, WidestText(StatusPanel0, dates) + 6));
     StatusPanel1->setMinimumWidth(WidestText(StatusPanel1, lastSyncro) + 6);
     statusBar()->setFixedHeight(std::max(statusBar()->height(), StatusPanel1->fontMetrics().height() + 6));

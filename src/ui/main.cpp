@@ -1,10 +1,12 @@
-// Program entry: the application with its title and error box, the main window, then the
-// dialogs, then the message loop. No command-line options are read; Qt takes its own.
+// Program entry: --help and --version first, then the application with its title and error box, the
+// main window (the service's panel when the service answers, else the standalone program), the
+// dialogs, and the message loop. Every other option is Qt's.
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <clocale>
 
 #include "app/current_dir.h"
+#include "app/window_options.h"
 #include "clock/precise_timer.h"
 #include "clock/system_clock.h"
 #include "control/remote_core.h"
@@ -14,6 +16,7 @@
 
 int main(int argc, char** argv) {
     using namespace tamberline;
+    if (auto exitCode = AnswerWindowOptions(argc, argv)) return *exitCode;
     std::setlocale(LC_ALL, "");  // weekday names and the time separator follow the user's locale
     TakeGrantedClockRights();    // first: the raised priority below needs it
     UseFineTimerSlack();

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 
+#include "ui/notifier_host.h"
 #include "ui/pictures.h"
 
 namespace tamberline {
@@ -53,11 +54,16 @@ void TTrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {
         case QSystemTrayIcon::DoubleClick:
             emit restoreRequested();
             break;
+        case QSystemTrayIcon::Trigger:
+            // A status-notifier host reports any click as this one activation, so there it is the
+            // only way back short of the menu. Elsewhere it is the first half of a double-click.
+            if (StatusNotifierHostPresent()) emit restoreRequested();
+            break;
         case QSystemTrayIcon::Context:
             // Popped by hand, not through setContextMenu, so it opens where the pointer asks.
             menu_.popup(MenuPosition(QCursor::pos()));
             break;
-        default:  // a single click does nothing
+        default:  // the middle button does nothing
             break;
     }
 }

@@ -134,17 +134,17 @@ TEST_F(SyncTest, RefusedOrImpossibleTimeDropsTheRequestSilently) {
     const struct {
         const char* name;
         uint8_t request;
-        bool refuse;
+        TClockSetResult answer;
         int hh, mm;
         const char* shown;
     } cases[] = {
-        {"refused change", paSyncNow, true, 10, 20, "102001"},
-        {"impossible time asked for", paSyncNow, false, 25, 75, "257501"},
-        {"impossible time scheduled", paScheduledSync, false, 25, 75, "257501"},
+        {"refused change", paSyncNow, TClockSetResult::Failed, 10, 20, "102001"},
+        {"impossible time asked for", paSyncNow, TClockSetResult::Set, 25, 75, "257501"},
+        {"impossible time scheduled", paScheduledSync, TClockSetResult::Set, 25, 75, "257501"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        clock.Refuse = c.refuse;
+        clock.Answer = c.answer;
         SetClock(c.hh, c.mm, 0);
         state.PendingAction = c.request;
         core.Timer1Timer();
@@ -153,6 +153,32 @@ TEST_F(SyncTest, RefusedOrImpossibleTimeDropsTheRequestSilently) {
         EXPECT_TRUE(recorded.empty());
         EXPECT_EQ(view.Status[1], "old");
         EXPECT_EQ(state.PendingAction, paNone);
+    }
+}
+
+// Only a missing right is the user's to mend: panel 1 says so once, until a change succeeds, and
+// nothing is recorded.
+TEST_F(SyncTest, MissingRightShownOnceUntilTheNextSuccess) {
+    const std::string stamped = LastSyncroText("15.03.2024 10:20");
+    const struct {
+        const char* name;
+        TClockSetResult answer;
+        std::string shown;  // panel 1 after the step, "old" when it was left alone
+    } steps[] = {
+        {"no right", TClockSetResult::NoRight, kNoClockRightText},
+        {"no right again", TClockSetResult::NoRight, "old"},
+        {"other refusal", TClockSetResult::Failed, "old"},
+        {"set", TClockSetResult::Set, stamped},
+        {"no right after a success", TClockSetResult::NoRight, kNoClockRightText},
+    };
+    TPcSync sync{state, view, clock, [this](const std::string& s) { recorded.push_back(s); }};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        view.Status[1] = "old", recorded.clear();
+        clock.Answer = s.answer;
+        sync.Step();
+        EXPECT_EQ(view.Status[1], s.shown);
+        EXPECT_EQ(recorded.size(), s.answer == TClockSetResult::Set ? 1u : 0u);
     }
 }
 

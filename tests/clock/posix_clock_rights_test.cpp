@@ -1,5 +1,6 @@
-// The rights a file capability grants as permitted only must count once the program has started;
-// checked in a child that first puts them to sleep, so nothing here can reach the clock itself.
+// The rights a file capability grants as permitted only must count once the program has started,
+// and a refusal for want of the right must say so; checked in children that first put the rights
+// to sleep or give them up, so nothing here can reach the clock itself.
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -31,6 +32,25 @@ TEST(ClockRights, DormantRightsAreTakenAtStart) {
         const uint32_t othersBefore = d[0].effective;
         if (!TakeGrantedClockRights() || !Caps(d, false) || (d[0].effective & kBoth) != kBoth) _exit(2);
         _exit((d[0].effective & ~kBoth) == othersBefore ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(ClockRights, RefusalForWantOfTheRightIsToldApart) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // 1: the right could not be given up for good, 2: the refusal not told apart.
+        constexpr uint32_t kTime = 1u << CAP_SYS_TIME;
+        __user_cap_data_struct d[_LINUX_CAPABILITY_U32S_3]{};
+        if (!Caps(d, false)) _exit(1);
+        d[0].effective &= ~kTime, d[0].permitted &= ~kTime, d[0].inheritable &= ~kTime;
+        if (!Caps(d, true) || !Caps(d, false) || (d[0].effective & kTime)) _exit(1);
+        TLocalSystemClock clock;
+        _exit(clock.SetLocal(clock.Now()) == TClockSetResult::NoRight ? 0 : 2);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -17,11 +17,15 @@ TEST(Win32LocalClock, TakesAValidTimeAndRefusesAnImpossibleOne) {
     if (!std::getenv("TAMBERLINE_CLOCK_LOG")) GTEST_SKIP() << "not under the wine runner with its clock shim";
     TLocalSystemClock clock;
     if (clock.Now().Second == 0) Sleep(1000);  // keep the cases inside one minute
-    EXPECT_TRUE(clock.SetLocal(clock.Now())) << "system error " << GetLastError();
+    EXPECT_EQ(clock.SetLocal(clock.Now()), TClockSetResult::Set) << "system error " << GetLastError();
     TLocalDateTime overflow = clock.Now();  // one second ago plus 1000 ms more: "now" once normalised
     overflow.Second -= 1;
     overflow.Millisecond += 1000;
-    EXPECT_FALSE(clock.SetLocal(overflow));
+    EXPECT_EQ(clock.SetLocal(overflow), TClockSetResult::Failed);
+    // What wine refuses is refused as a missing right (error 1314), as under UAC.
+    TLocalDateTime hourAway = clock.Now();
+    hourAway.Hour = (hourAway.Hour + 1) % 24;
+    EXPECT_EQ(clock.SetLocal(hourAway), TClockSetResult::NoRight);
     // The calendar check itself is tested with the shared clock code; here only that it is used, and
     // the years a SYSTEMTIME cannot hold.
     struct Case {
@@ -33,7 +37,7 @@ TEST(Win32LocalClock, TakesAValidTimeAndRefusesAnImpossibleOne) {
         {"year before 1601", {1600, 12, 31, 10, 20, 30, 0, 0}},
     };
     for (const auto& c : impossible)
-        EXPECT_FALSE(clock.SetLocal(c.t)) << c.name;
+        EXPECT_EQ(clock.SetLocal(c.t), TClockSetResult::Failed) << c.name;
 }
 
 TEST(Win32LocalClock, ReadsTheClockAndTheLocaleTexts) {

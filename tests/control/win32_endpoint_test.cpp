@@ -12,13 +12,6 @@
 
 namespace tamberline {
 
-TTestEndpoint::TTestEndpoint() {
-    static std::atomic<int> count{0};
-    name_ = "\\\\.\\pipe\\tamberline-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-}
-
-TTestEndpoint::~TTestEndpoint() = default;
-
 namespace {
 
 struct TOwnToken {

@@ -1,15 +1,29 @@
-// The headless program's own pieces: its settings section, the chrony sample, and the sample stream.
+// The headless program's own pieces: its command line, its settings section, the chrony sample, the
+// sample stream, and what its log says of the clock.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include "clock/clock_texts.h"
 #include "service/chrony_feed.h"
 #include "service/service_settings.h"
+#include "service/service_view.h"
+#include "support/program_run.h"
 
 namespace tamberline {
 namespace {
+
+TEST(ServiceCommandLine, AnswersHelpAndVersionAndRefusesTheRest) {
+    ExpectOptionCases(TAMBERLINED,
+                      {
+                          {"help", {"--help"}, 0, true, {"Usage: tamberlined", "Settings.INI", "--version"}},
+                          {"version", {"--version"}, 0, true, {"tamberlined " TAMBERLINE_VERSION "\n"}},
+                          {"unknown option", {"--bogus"}, 2, false, {"--bogus", "tamberlined --help"}},
+                          {"a settings path is no argument", {"/etc/Settings.INI"}, 2, false, {"--help"}},
+                      });
+}
 
 class SettingsDir : public ::testing::Test {
   protected:
@@ -145,6 +159,18 @@ TEST(ChronyFeed, SamplesOnlyWhileSynchronisedAndCurrentRefusalsSaidOnce) {
     ASSERT_EQ(socket.Sent.size(), 3u);
     EXPECT_DOUBLE_EQ(socket.Sent[0].Offset, 0.0);
     EXPECT_NE(log[2].find("No such file"), std::string::npos) << log[2];
+}
+
+// After start-up each text of the clock's panel is news: the clock set, or refused for want of the right.
+TEST(ServiceView, RefusedClockIsLoggedAsARefusal) {
+    std::vector<std::string> log;
+    TServiceView view([&](const std::string& l) { log.push_back(l); });
+    view.StartupDone();
+    view.SetStatusText(1, LastSyncroText("15.03.2024 10:20"));
+    view.SetStatusText(1, kNoClockRightText);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[0].find("15.03.2024 10:20"), std::string::npos) << log[0];
+    EXPECT_EQ(log[1].rfind(kLogWarning + "часы компьютера не установлены", 0), 0u) << log[1];
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "device/crc8.h"
+#include "support/program_run.h"
 #include "support/sim_process.h"
 
 namespace tamberline {
@@ -428,22 +429,57 @@ TEST(SimulatorLifecycle, EndOfStdinKeepsItRunning) {
     EXPECT_FALSE(sim.Process.WaitExit(0));
 }
 
-TEST(SimulatorLifecycle, DiesWithItsParent) {
-    std::string dir = ::testing::TempDir() + "/simparent" + std::to_string(getpid());
-    std::filesystem::create_directories(dir);
-    std::string link = dir + "/line", out = dir + "/out";
-    // The shell starts the simulator in the background and ends; the simulator must follow it.
-    std::string cmd = "sh -c '\"" + std::string(TAMBERLINE_SIM) + "\" --link " + link + " > " + out + " & sleep 0.5'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::ifstream f(out);
-    std::string first;
-    std::getline(f, first);
-    EXPECT_EQ(first.rfind("/dev/pts/", 0), 0u);
-    bool gone = false;
-    for (int i = 0; i < 200 && !gone; ++i, usleep(10'000))
-        gone = !std::filesystem::exists(std::filesystem::symlink_status(link));
-    EXPECT_TRUE(gone);
-    std::filesystem::remove_all(dir);
+TEST(SimulatorLifecycle, EndsWithItsParentUnlessToldToOutliveIt) {
+    namespace fs = std::filesystem;
+    const std::string dir = ::testing::TempDir() + "/simparent" + std::to_string(getpid());
+    fs::create_directories(dir);
+    for (const bool outlive : {false, true}) {
+        SCOPED_TRACE(outlive ? "--outlive-parent" : "default");
+        const std::string link = dir + "/line", out = dir + "/out", pid = dir + "/pid";
+        // The shell starts the simulator in the background and ends.
+        const std::string cmd = "sh -c '\"" + std::string(TAMBERLINE_SIM) + "\" --link " + link +
+                                (outlive ? " --outlive-parent" : "") + " > " + out + " & echo $! >" + pid +
+                                "; sleep 0.5'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::string first;
+        std::getline(std::ifstream(out), first);
+        EXPECT_EQ(first.rfind("/dev/pts/", 0), 0u);
+        bool gone = false;
+        for (int i = 0; i < 100 && !gone; ++i, usleep(10'000))
+            gone = !fs::exists(fs::symlink_status(link));
+        EXPECT_EQ(gone, !outlive);
+        pid_t simPid = 0;
+        std::ifstream(pid) >> simPid;
+        if (outlive && simPid > 0) {
+            // Ended as a script would end it, it still removes its link.
+            kill(simPid, SIGTERM);
+            for (int i = 0; i < 200 && !gone; ++i, usleep(10'000))
+                gone = !fs::exists(fs::symlink_status(link));
+            EXPECT_TRUE(gone);
+        }
+    }
+    fs::remove_all(dir);
+}
+
+TEST(SimulatorLifecycle, CommandLineAnswers) {
+    ExpectOptionCases(TAMBERLINE_SIM,
+                      {
+                          {"help: options, stdin commands and lifetime",
+                           {"--help"},
+                           0,
+                           true,
+                           {"Usage: tamberline-sim", "--link PATH", "--outlive-parent", "--version", "sync on",
+                            "sync off", "badcrc", "badtype", "short", "midframe", "garbage N", "pause S",
+                            "tod HH:MM:SS", "phase N", "zone +HHMMSS", "quit", "SIGTERM", "Exit status"}},
+                          {"-h, after a good option and before a bad one",
+                           {"--tod", "01:00:00", "-h", "--bogus"},
+                           0,
+                           true,
+                           {"Usage: tamberline-sim"}},
+                          {"version", {"--version"}, 0, true, {"tamberline-sim " TAMBERLINE_VERSION "\n"}},
+                          {"unknown option", {"--bogus"}, 2, false, {"--bogus", "tamberline-sim --help"}},
+                          {"bad value before --help", {"--phase", "100", "--help"}, 2, false, {"--phase"}},
+                      });
 }
 
 TEST(SimulatorLifecycle, BadCommandLineRefused) {

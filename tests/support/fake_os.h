@@ -15,15 +15,15 @@ class TFakeClock : public TSystemClock {
   public:
     TLocalDateTime Current{2024, 3, 15, 10, 20, 30, 400, 5};
     std::vector<TLocalDateTime> Sets;
-    bool Refuse = false;
+    TClockSetResult Answer = TClockSetResult::Set;  // anything else: nothing set
     std::string Separator = ":";
 
     TLocalDateTime Now() override { return Current; }
-    bool SetLocal(const TLocalDateTime& t) override {
-        if (Refuse) return false;
+    TClockSetResult SetLocal(const TLocalDateTime& t) override {
+        if (Answer != TClockSetResult::Set) return Answer;
         Sets.push_back(t);
         Current = t;
-        return true;
+        return Answer;
     }
     std::string WeekdayAbbrev(int d) override {
         return std::vector<std::string>{"Вс", "Пн", "Вт", "Ср", "Чт", "Пт", "Сб"}.at(d);

@@ -1,4 +1,5 @@
-# Helpers shared by the tests and benchmarks: pty pairs, the simulator process, the CPU time.
+# Helpers shared by the tests and benchmarks: pty pairs, the simulator process, the CPU time, a
+# program run to its end.
 # On Windows the simulator and the pty pair's relay run natively on the Linux side (started through
 # wine; the Windows stage builds the relay).
 set(support_sources ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
@@ -8,6 +9,8 @@ set(support_sources ${CMAKE_CURRENT_LIST_DIR}/sim_process.cpp
                     ${CMAKE_CURRENT_LIST_DIR}/${TAMBERLINE_OS}_cpu_time.cpp)
 if(WIN32)
   list(APPEND support_sources ${CMAKE_CURRENT_LIST_DIR}/win32_wine_host.cpp)
+else()
+  list(APPEND support_sources ${CMAKE_CURRENT_LIST_DIR}/posix_program_run.cpp)  # runs host programs
 endif()
 add_library(tamberline_test_support STATIC ${support_sources})
 target_include_directories(tamberline_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)

@@ -143,7 +143,7 @@ class DialogsTest : public QObject {
         TDlgCorrect corr;
         uint8_t hours = 4;
         TDlgSelectSyncroTime sync(hours);
-        // Fixed size, Enter is OK, and the focus where the user expects it when shown.
+        // Fixed size with only a close button, Enter is OK, and the focus where the user expects it when shown.
         const struct {
             QDialog* d;
             QPushButton* ok;
@@ -152,7 +152,8 @@ class DialogsTest : public QObject {
             {&com, com.OKBtn, com.CancelBtn}, {&corr, corr.OKBtn, corr.CancelBtn}, {&sync, sync.OKBtn, sync.OKBtn}};
         for (const auto& r : rows) {
             QCOMPARE(r.d->minimumSize(), r.d->maximumSize());
-            QVERIFY(!(r.d->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
+            const Qt::WindowFlags buttons = Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+            QCOMPARE(r.d->windowFlags() & buttons, Qt::WindowCloseButtonHint);
             QVERIFY(r.ok->isDefault());
             r.d->show();
             QCOMPARE(r.d->focusWidget(), r.focused);

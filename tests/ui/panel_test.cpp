@@ -11,6 +11,7 @@
 #include "ui/error_box.h"
 #include "ui/form1.h"
 #include "ui/qt_delivery.h"
+#include "ui/sim_commands.h"
 
 namespace tamberline {
 
@@ -54,17 +55,6 @@ class PanelTest : public QObject {
         test::WaitFor([&] { return std::filesystem::exists(Endpoint()); }, std::chrono::seconds(5));
         return service;
     }
-    // The commands the simulator reports, keeping the window's loop running meanwhile.
-    std::optional<std::string> CommandOfType(TSimProcess& sim, const std::string& type, int waitMs) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < waitMs) {
-            if (auto line = sim.ReadLine(10); line && line->rfind("cmd E2 E4 " + type, 0) == 0) return line;
-            QTest::qWait(20);
-        }
-        return std::nullopt;
-    }
-
   private slots:
     void initTestCase() {
         BindQtDelivery();
@@ -76,8 +66,8 @@ class PanelTest : public QObject {
     void panelFollowsTheServiceAndCommandsTheDevice() {
         const std::string device = (Service() / "device").string();
         TSimProcess sim(TAMBERLINE_SIM, {"--link", device, "--tod", "10:59:52"});
-        std::ofstream(Service() / "Settings.INI") << "[ComPortSettings]\nComPort=" << device
-                                                  << "\nBaudRate=38400\n[Common Settings]\nSyncroEveryHours=1\n";
+        std::ofstream(Service() / "Settings.INI")
+            << "[ComPortSettings]\nComPort=" << device << "\nBaudRate=38400\n[Common Settings]\nSyncroEveryHours=1\n";
         auto service = StartService();
         auto link = TServiceLink::Attach(Endpoint(), std::chrono::seconds(2));
         QVERIFY2(link, test::ReadFile(Service() / "service.log").c_str());
@@ -98,15 +88,18 @@ class PanelTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!form.edHours->text().isEmpty(), 3000);  // the service's zone
         emit form.sbHours->upClick();
         form.btCorrect->click();
-        QVERIFY(CommandOfType(sim, "0A", 4000));
+        QVERIFY(test::NextSimLine(sim, "cmd E2 E4 0A", 4000));
 
-        // The service's own schedule: the clock set at the device's 11:00:01, to the second.
-        QTRY_VERIFY_WITH_TIMEOUT(test::ReadFile(Service() / "clock.log").find('\n') != std::string::npos, 12000);
+        // The service's own schedule: the clock set at the device's hh:00:01 (the zone moved its hour), to
+        // the second.
         const auto wanted = [&] {
-            const auto sets = SetTimesOfDay(test::ReadFile(Service() / "clock.log"));
-            return std::find(sets.begin(), sets.end(), "11:00:01") != sets.end();
+            for (const std::string& t : SetTimesOfDay(test::ReadFile(Service() / "clock.log")))
+                if (t.substr(2) == ":00:01") return true;
+            return false;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(wanted(), 12000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            wanted(), (test::ReadFile(Service() / "clock.log") + test::ReadFile(Service() / "service.log")).c_str(),
+            12000);
 
         // The service stops: the panel says so; it comes back: the panel attaches again by itself.
         service->Signal(SIGTERM);

@@ -187,6 +187,7 @@ class TextFitTest : public QObject {
             {"correcting the seconds", [&] { form.SetTimeModeSelected(false); }},
             {"after a Last Syncro",
              [&] { form.SetStatusText(1, LastSyncroText(SyncroStamp(clock.Now(), clock.TimeSeparator()))); }},
+            {"clock not set for want of the right", [&] { form.SetStatusText(1, kNoClockRightText); }},
             {"device gone", [&] { form.ShowLinkLost(); }},
             {"synchronised again", [&] { form.ApplyOperatingMode(true); }},
             // The widest values the fields can show.

@@ -14,8 +14,8 @@
 #include "clock/precise_timer.h"
 #include "clock/program_core.h"
 #include "device/fake_main_view.h"
-#include "support/fake_os.h"
 #include "serial/posted_loop.h"
+#include "support/fake_os.h"
 
 namespace tamberline {
 namespace {
@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 class TRecordingClock : public test::TFakeClock {
   public:
     std::vector<Clock::time_point> SetAt;
-    bool SetLocal(const TLocalDateTime& t) override {
+    TClockSetResult SetLocal(const TLocalDateTime& t) override {
         SetAt.push_back(Clock::now());
         return TFakeClock::SetLocal(t);
     }

@@ -29,6 +29,13 @@ int BlockSignalsToFd() {
     return signalfd(-1, &set, SFD_CLOEXEC);
 }
 
+// A text that could not be written (say, to a full disk) is no success.
+int PrintAndEnd(TRequest request) {
+    const std::string text = request == TRequest::Help ? HelpText() : VersionText();
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,14 +44,17 @@ int main(int argc, char** argv) {
     try {
         options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& e) {
-        std::fprintf(stderr, "tamberline-sim: %s\n%s", e.what(), Usage().c_str());
+        std::fprintf(stderr, "tamberline-sim: %s; try tamberline-sim --help\n", e.what());
         return 2;
     }
+    if (options.Request != TRequest::Run) return PrintAndEnd(options.Request);
     std::signal(SIGPIPE, SIG_IGN);  // a reader that went away must not kill us before the link is removed
     int sigFd = BlockSignalsToFd();
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) return 0;  // the parent died before the request took hold
-    prctl(PR_SET_TIMERSLACK, 1UL);      // 1 ns: frames leave within microseconds of their moment
+    if (!options.OutliveParent) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) return 0;  // the parent died before the request took hold
+    }
+    prctl(PR_SET_TIMERSLACK, 1UL);  // 1 ns: frames leave within microseconds of their moment
     try {
         TPty pty;
         if (!options.LinkPath.empty()) pty.Link(options.LinkPath);

@@ -39,15 +39,63 @@ constexpr long kMaxOffsetMs = 86'400'000;
 
 }  // namespace
 
-std::string Usage() {
-    return "usage: tamberline-sim [--link PATH] [--phase N] [--nosync] [--tod HH:MM:SS] [--zone +HHMMSS|-HHMMSS]\n"
-           "                      [--badcrc-every K] [--stamp] [--pace] [--offset MS]\n";
+std::string HelpText() {
+    return "Usage: tamberline-sim [OPTION]...\n"
+           "Plays a GPS clock device on a new pseudo-terminal for tamberline and tamberlined. It prints the\n"
+           "terminal's path first, then a line per command the program sends (\"cmd HEX\"; \"badcmd HEX\" for\n"
+           "bytes it throws away).\n"
+           "\n"
+           "Options:\n"
+           "  --link PATH        also make PATH a symbolic link to the terminal (removed at the end)\n"
+           "  --phase N          send each time frame N hundredths into its second (0..99, default 50)\n"
+           "  --nosync           start without satellite synchronisation\n"
+           "  --tod HH:MM:SS     start at this time of day instead of the computer's local time\n"
+           "  --zone +HHMMSS     the device's time-zone offset, +HHMMSS or -HHMMSS (default +030000)\n"
+           "  --badcrc-every K   give every K-th time frame a wrong checksum\n"
+           "  --stamp            print \"sent NS HH:MM:SS HH\" per time frame (NS: monotonic start, ns)\n"
+           "  --pace             put each byte on the line at its wire time for the rate the program set\n"
+           "  --offset MS        run the device's seconds MS ms ahead of the computer's clock (not with --tod)\n"
+           "  --outlive-parent   keep running when the process that started it ends (see below)\n"
+           "  -h, --help         print this help and exit\n"
+           "  --version          print the version and exit\n"
+           "\n"
+           "Commands on standard input, one a line:\n"
+           "  sync on, sync off  satellite synchronisation from the next time frame\n"
+           "  badcrc             the next time frame with a wrong checksum\n"
+           "  badtype            a frame of a type the program does not know, now\n"
+           "  short              the next time frame cut after 5 bytes\n"
+           "  midframe           only the last 4 bytes of the next time frame\n"
+           "  garbage N          N random bytes now (0..65536)\n"
+           "  pause S            no frames for S seconds (0..86400, fractions allowed)\n"
+           "  tod HH:MM:SS       the next time frame shows this time of day\n"
+           "  phase N            time frames from now on N hundredths into their second\n"
+           "  zone +HHMMSS       the device's time-zone offset from now on\n"
+           "  quit               end\n"
+           "\n"
+           "It ends on quit, on SIGTERM, SIGINT or SIGHUP, and, unless --outlive-parent is given, when the\n"
+           "process that started it ends: a test or script that dies leaves no device behind. The end of\n"
+           "standard input does not end it. To keep it after a script that starts it in the background, give\n"
+           "--outlive-parent and stop it with kill $! (or quit on its standard input) later.\n"
+           "\n"
+           "Exit status: 0 after a normal end, 1 when no terminal can be made, 2 on a bad command line.\n";
+}
+
+std::string VersionText() {
+    return "tamberline-sim " TAMBERLINE_VERSION "\n";
 }
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
     TOptions o;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.Request = TRequest::Help;
+            return o;
+        }
+        if (a == "--version") {
+            o.Request = TRequest::Version;
+            return o;
+        }
         auto value = [&]() -> const std::string& {
             if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
             return args[++i];
@@ -76,6 +124,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
             o.Stamp = true;
         } else if (a == "--pace") {
             o.Pace = true;
+        } else if (a == "--outlive-parent") {
+            o.OutliveParent = true;
         } else if (a == "--offset") {
             auto v = ParseLong(value(), -kMaxOffsetMs, kMaxOffsetMs);
             if (!v) throw std::invalid_argument("--offset takes milliseconds, -86400000..86400000");

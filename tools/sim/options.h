@@ -9,7 +9,11 @@
 
 namespace tamberline::sim {
 
+// What the command line asks for: a run, or a text printed instead of one.
+enum class TRequest { Run, Help, Version };
+
 struct TOptions {
+    TRequest Request = TRequest::Run;
     std::string LinkPath;
     int Phase = 50;  // hundredths of the simulated second at which a time frame goes out
     bool NoSync = false;
@@ -19,11 +23,14 @@ struct TOptions {
     bool Stamp = false;            // print a "sent" line per time frame
     bool Pace = false;             // each byte at its wire time for the line's rate
     int OffsetMs = 0;              // device's clock ahead of the host's (without --tod)
+    bool OutliveParent = false;    // keep running after the process that started it has ended
 };
 
-// Throws std::invalid_argument with a message for the user on a bad command line.
+// Throws std::invalid_argument with a message for the user on a bad command line. --help and
+// --version end the parse where they stand, as GNU programs do: what follows them is not looked at.
 TOptions ParseOptions(const std::vector<std::string>& args);
-std::string Usage();
+std::string HelpText();     // for --help: usage, options, the stdin commands, when it ends
+std::string VersionText();  // for --version
 
 enum class TControlKind { BadCrc, BadType, Short, Garbage, Pause, MidFrame, Sync, Tod, Phase, Zone, Quit };
 

@@ -1,0 +1,10 @@
+#include "app/console_output.h"
+
+namespace tamberline {
+
+// A POSIX program keeps the standard output its starter gave it, windowed or not.
+bool ReachConsoleOutput() {
+    return true;
+}
+
+}  // namespace tamberline
