@@ -73,6 +73,9 @@ grep -q 'IDI_ICON1.*RT_GROUP_ICON' <<<"$resources" && grep -q VERSIONINFO <<<"$r
 # source registered, its settings folder made with a first Settings.INI, and started.
 svc=$c/ProgramData/Tamberline
 [ -f "$c/Program Files/Tamberline/tamberlined.exe" ] || fail "the installer left no tamberlined.exe"
+# Event Viewer shows the lines through the message table the event source names.
+[[ $(x86_64-w64-mingw32-windres -i "$c/Program Files/Tamberline/tamberlined.exe" -O rc) == *messagetable* ]] ||
+  fail "tamberlined.exe has no message table"
 [ -f "$svc/Settings.INI" ] || fail "the installer made no settings for the service"
 reg_value() {
   "$w/run.sh" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |

@@ -26,7 +26,7 @@ struct TServiceOs {
     TCurrentDirectory& Dir;
     TRealtimeClock& Realtime;
     // The right to set the computer's clock is in force (TakeGrantedClockRights). Without it the service
-    // says so once and watches the device; the clock's refusals then pass silently.
+    // says so at start and watches the device; it never reports a refused change as made.
     bool ClockRights = true;
     // The system's requests to end, as ListenForEndRequests gives them (the default when empty).
     std::function<std::unique_ptr<TEndRequests>(std::function<void()> onEnd)> ListenForEnd;

@@ -47,20 +47,10 @@ TEST_F(SettingsDir, ServiceSectionIsReadOrRefused) {
     EXPECT_EQ(ReadServiceSettings(path).Mode, TServiceMode::Step);
 
     Write("mode = Chrony\nChronySocket=/run/chrony.ttyUSB0.sock\nOffsetMs=-12\n");
-    if (ChronyModeAvailable()) {
-        const TServiceSettings s = ReadServiceSettings(path);
-        EXPECT_EQ(s.Mode, TServiceMode::Chrony);
-        EXPECT_EQ(s.ChronySocket, "/run/chrony.ttyUSB0.sock");
-        EXPECT_EQ(s.OffsetMs, -12);
-    } else {
-        // Without chronyd the service would set the clock nobody asked it to set, or feed nobody.
-        EXPECT_THROW(
-            try { ReadServiceSettings(path); } catch (const EServiceSettings& e) {
-                EXPECT_NE(std::string(e.what()).find("Mode=Chrony"), std::string::npos) << e.what();
-                throw;
-            },
-            EServiceSettings);
-    }
+    const TServiceSettings s = ReadServiceSettings(path);
+    EXPECT_EQ(s.Mode, TServiceMode::Chrony);
+    EXPECT_EQ(s.ChronySocket, "/run/chrony.ttyUSB0.sock");
+    EXPECT_EQ(s.OffsetMs, -12);
 
     // A guess would either fight another time service or feed nobody: each of these stops the start,
     // and the message names the line.

@@ -1,11 +1,15 @@
-// A panel may point the service, which holds rights its user may lack, at serial ports only: COM names and
-// the names the system lists, never a path to another device or a file.
+// The service on Windows. A panel may point it, who holds rights the panel's user may lack, at serial ports
+// only: COM names and the names the system lists, never a path to another device or a file. And there is no
+// chronyd to feed: Mode=chrony stops the start rather than leave the clock to nobody.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "serial/portlist.h"
 #include "service/host_checks.h"
+#include "service/service_settings.h"
 
 namespace tamberline {
 namespace {
@@ -47,6 +51,21 @@ TEST(CheckSerialDeviceName, ComPortsAndListedNamesOnly) {
     ListPortNames(listed);
     for (const std::string& name : listed)
         EXPECT_TRUE(Taken(name)) << name << " is in the system's list";
+}
+
+TEST(ServiceSettings, ChronyModeIsRefusedNamingTheKey) {
+    ASSERT_FALSE(ChronyModeAvailable());
+    const auto path = std::filesystem::path(::testing::TempDir()) / "svc-chrony.INI";
+    std::ofstream(path) << "[Service]\nMode=Chrony\n";
+    try {
+        ReadServiceSettings(path.string());
+        ADD_FAILURE() << "Mode=Chrony was taken";
+    } catch (const EServiceSettings& e) {
+        EXPECT_NE(std::string(e.what()).find("Mode=Chrony"), std::string::npos) << e.what();
+    }
+    std::ofstream(path) << "[Service]\nMode=step\n";
+    EXPECT_EQ(ReadServiceSettings(path.string()).Mode, TServiceMode::Step);
+    std::filesystem::remove(path);
 }
 
 }  // namespace
