@@ -11,10 +11,10 @@ Target amd64-unicode
 
 ; CPack's script builds on the first Modern UI, whose welcome page keeps its text in an INI file:
 ; a real line break there ends the text: \r\n written out makes one, and \\ a backslash.
-!define MUI_WELCOMEPAGE_TEXT "Программа «Настройка времени» показывает время GPS-часов на COM-порту и ставит по ним часы компьютера.\r\n\r\nЧтобы ставить часы компьютера, учётной записи пользователя нужно право на изменение системного времени (SeSystemtimePrivilege; у администраторов оно есть). Без него программа показывает время прибора, но часы компьютера не меняет.\r\n\r\nНастройки хранятся в папке %APPDATA%\\Tamberline пользователя."
+!define MUI_WELCOMEPAGE_TEXT "Программа «Настройка времени» показывает время GPS-часов на COM-порту, а служба tamberlined ставит по ним часы компьютера.\r\n\r\nБез службы окно ставит часы само, если у учётной записи пользователя есть право на изменение системного времени (SeSystemtimePrivilege); без него оно показывает время прибора, но часы компьютера не меняет.\r\n\r\nНастройки окна хранятся в папке %APPDATA%\\Tamberline пользователя, настройки службы — в %ProgramData%\\Tamberline."
 
 ; The components page shows one box, the service's, and says above it what the service is.
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Служба tamberlined ставит часы компьютера по прибору для всех пользователей этого компьютера, даже когда никто не вошёл в систему. Окно программы «Настройка времени» тогда следит за прибором и настраивает его через службу.$\r$\n$\r$\nБез службы окно само открывает прибор и ставит часы, пока его пользователь в системе."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Служба tamberlined ставит часы компьютера по прибору для всех его пользователей, даже когда никто не вошёл в систему. Окно «Настройка времени» тогда следит за прибором и настраивает его через службу."
 !define MUI_COMPONENTSPAGE_NODESC
 
 ; The optional log-in entry: a box on the last page, ticked by default; a silent install (/S) does
