@@ -116,8 +116,8 @@ TRunFigures Run(int ticks, int hundredths, bool paced, bool panel) {
     TControlServer server(handler, [](const std::string&) {});
     std::unique_ptr<TServiceLink> link;
     if (panel) {
-        const std::string endpoint = (std::filesystem::temp_directory_path() /
-                                      ("tamberline-bench-" + std::to_string(getpid()))).string();
+        const std::string endpoint =
+            (std::filesystem::temp_directory_path() / ("tamberline-bench-" + std::to_string(getpid()))).string();
         server.Listen(endpoint);
         // The panel's hand-shake waits for answers this loop gives.
         std::thread attach([&] { link = TServiceLink::Attach(endpoint, std::chrono::seconds(2)); });
