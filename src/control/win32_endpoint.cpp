@@ -40,20 +40,8 @@ constexpr DWORD kRetryMs = 100;            // no new instance could be made: the
 constexpr DWORD kPanelAccess = FILE_GENERIC_READ | FILE_WRITE_DATA;
 static_assert((kPanelAccess & FILE_CREATE_PIPE_INSTANCE) == 0);
 
-std::string SystemText(DWORD e) {
-    wchar_t* text = nullptr;
-    const DWORD n =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, e, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring s = n != 0 ? std::wstring(text, n) : std::wstring();
-    if (text != nullptr) LocalFree(text);
-    while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r' || s.back() == L' ' || s.back() == L'.'))
-        s.pop_back();
-    return Narrow(s) + " (" + std::to_string(e) + ")";
-}
-
 [[noreturn]] void Fail(const std::string& what, DWORD e) {
-    throw EControl(what + ": " + SystemText(e));
+    throw EControl(what + ": " + SystemErrorText(e));
 }
 
 class THandle {

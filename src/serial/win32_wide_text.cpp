@@ -25,4 +25,16 @@ std::string Narrow(const std::wstring& wide) {
     return Narrow(wide.data(), wide.size());
 }
 
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string s = n != 0 ? Narrow(text, n) : std::string();
+    if (text != nullptr) LocalFree(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
+        s.pop_back();
+    return s + (s.empty() ? "" : " ") + "(" + std::to_string(code) + ")";
+}
+
 }  // namespace tamberline

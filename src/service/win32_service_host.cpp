@@ -26,18 +26,6 @@ namespace {
 // The Application log's source, registered by the installer with this program's message table.
 const wchar_t kEventSource[] = L"Tamberline";
 
-std::string SystemText(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD n =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string s = n > 0 ? Narrow(text, n) : "ошибка Windows " + std::to_string(error);
-    LocalFree(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
-        s.pop_back();
-    return s;
-}
-
 class TEventLog {
   public:
     TEventLog() : source_(RegisterEventSourceW(nullptr, kEventSource)) {}
@@ -143,7 +131,7 @@ bool EnterSettingsFolder(const TLogLine& log) {
     CoTaskMemFree(programData);
     if (!dir.empty() && SetCurrentDirectoryW(dir.c_str())) return true;
     log(kLogError + "папка настроек " + (dir.empty() ? "%ProgramData%\\Tamberline" : Narrow(dir)) +
-        " недоступна: " + SystemText(GetLastError()) + " (её создаёт программа установки)");
+        " недоступна: " + SystemErrorText(GetLastError()) + " (её создаёт программа установки)");
     return false;
 }
 
@@ -197,7 +185,7 @@ int HostService(const std::function<int(const TServiceHosting&)>& service) {
         if (StartServiceCtrlDispatcherW(table)) return scm.ExitCode;
         const DWORD error = GetLastError();
         if (error != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-            WriteToStandardError(kLogError + "StartServiceCtrlDispatcherW: " + SystemText(error));
+            WriteToStandardError(kLogError + "StartServiceCtrlDispatcherW: " + SystemErrorText(error));
             return 1;
         }
     }
