@@ -33,19 +33,6 @@ SYSTEMTIME SystemTimeOf(int64_t utcSeconds) {
     return t;
 }
 
-// The right to change the clock (SE_SYSTEMTIME_NAME) is held by administrators but off in their
-// token until asked for.
-void EnableSystemTimePrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES p{};
-    p.PrivilegeCount = 1;
-    p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, L"SeSystemtimePrivilege", &p.Privileges[0].Luid))
-        AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr);  // not held: SetLocalTime refuses
-    CloseHandle(token);
-}
-
 // The system's own calls, each made once.
 class TSystemLocalTime : public TLocalTimeSetter {
   public:
@@ -88,8 +75,9 @@ TLocalDateTime TLocalSystemClock::Now() {
 
 TClockSetResult TLocalSystemClock::SetLocal(const TLocalDateTime& v) {
     if (!InRange(v)) return TClockSetResult::Failed;
+    // The programs take the right at start; whatever else sets the clock takes it here, once.
     static std::once_flag privilege;
-    std::call_once(privilege, EnableSystemTimePrivilege);
+    std::call_once(privilege, [] { TakeGrantedClockRights(); });
     TSystemLocalTime os;
     return SetThroughPresentOffset(os, v);
 }
