@@ -10,4 +10,8 @@ namespace tamberline {
 // goes nowhere, so writing to it is pointless (Windows, started from the Start menu or Explorer).
 bool ReachConsoleOutput();
 
+// Writes `text` (the programs' --help and --version) to standard output, reached as above: 0, or 1 when
+// it could not be written (a full disk, no console), which is no success.
+int PrintToConsole(const char* text);
+
 }  // namespace tamberline

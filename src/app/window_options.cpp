@@ -1,6 +1,5 @@
 #include "app/window_options.h"
 
-#include <cstdio>
 #include <string>
 
 #include "app/console_output.h"
@@ -13,7 +12,8 @@ constexpr const char* kHelp =
     "Usage: tamberline [--help | --version]\n"
     "Tamberline watches and configures a GPS clock device on a serial port and sets the computer's\n"
     "clock from it. It starts hidden in the notification area (double-click its icon to open the\n"
-    "window) and reads Settings.INI from the folder it is started in.\n"
+    "window). Where the service tamberlined runs it is the service's panel; otherwise it opens the\n"
+    "port itself and reads Settings.INI from the folder it is started in.\n"
     "\n"
     "Options:\n"
     "  --help     print this help and exit\n"
@@ -24,20 +24,13 @@ constexpr const char* kHelp =
 
 constexpr const char* kVersion = "tamberline " TAMBERLINE_VERSION "\n";
 
-// A text that could not be written (say, to a full disk, or on Windows with no console) is no success.
-int Print(const char* text) {
-    if (!ReachConsoleOutput()) return 1;
-    std::fputs(text, stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-}
-
 }  // namespace
 
 std::optional<int> AnswerWindowOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help") return Print(kHelp);
-        if (a == "--version") return Print(kVersion);
+        if (a == "--help") return PrintToConsole(kHelp);
+        if (a == "--version") return PrintToConsole(kVersion);
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "service/service_options.h"
 
+#include "app/console_output.h"
+
 #include <cstdio>
 #include <string>
 
@@ -9,11 +11,11 @@ namespace {
 
 constexpr const char* kHelp =
     "Usage: tamberlined [--help | --version]\n"
-    "The Tamberline service for machines without a desktop. It reads the GPS clock device on the port\n"
-    "named in Settings.INI in its working directory and, as the file's [Service] section says, either\n"
-    "sets the computer's clock from it (Mode=step, the default) or sends its time to chronyd\n"
-    "(Mode=chrony). It writes a line per event to standard error and runs until SIGTERM, SIGINT or\n"
-    "SIGHUP.\n"
+    "The Tamberline service: it owns the GPS clock device on the port named in Settings.INI in its\n"
+    "working directory and, as the file's [Service] section says, either sets the computer's clock from\n"
+    "it (Mode=step, the default) or sends its time to chronyd (Mode=chrony). The tamberline windows\n"
+    "attach to it as its panels. It writes a line per event to standard error (on Windows, run by the\n"
+    "Service Control Manager, to the Application event log) and runs until SIGTERM, SIGINT or SIGHUP.\n"
     "\n"
     "Options:\n"
     "  --help     print this help and exit\n"
@@ -24,20 +26,14 @@ constexpr const char* kHelp =
 
 constexpr const char* kVersion = "tamberlined " TAMBERLINE_VERSION "\n";
 
-// A text that could not be written (say, to a full disk) is no success.
-int Print(const char* text) {
-    std::fputs(text, stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-}
-
 }  // namespace
 
 std::optional<int> AnswerServiceOptions(int argc, char** argv) {
     if (argc < 2) return std::nullopt;
     const std::string first = argv[1];
     // The first argument decides, as in GNU programs, where --help ends the reading of the rest.
-    if (first == "--help") return Print(kHelp);
-    if (first == "--version") return Print(kVersion);
+    if (first == "--help") return PrintToConsole(kHelp);
+    if (first == "--version") return PrintToConsole(kVersion);
     std::fprintf(stderr, "tamberlined: unknown argument %s; try tamberlined --help\n", first.c_str());
     return 2;
 }
