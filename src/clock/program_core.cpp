@@ -15,7 +15,7 @@ TProgramCore::TProgramCore(TCoreDeps deps)
 
 void TProgramCore::RequestStored() {
     uint8_t& slot = deps_.State.PendingAction;
-    if (!link_.Lost() || (slot != paSyncNow && slot != paSendZone && slot != paSendTime)) return;
+    if (!link_.Lost() || !IsUserRequest(slot)) return;
     slot = paNone;
     throw ENoLink();
 }

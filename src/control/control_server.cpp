@@ -92,19 +92,17 @@ void TControlServer::Publish() {
     std::string status = Encode(handler_.Status());
     if (status == lastStatus_) return;
     lastStatus_ = std::move(status);
-    std::vector<int> stalled;
-    for (auto& [client, p] : panels_)
-        if (p.Welcomed && !listener_->Send(client, lastStatus_)) stalled.push_back(client);
-    for (int client : stalled)
-        Drop(client, "не читает, что ей шлют");
+    SendToAll(lastStatus_);
 }
 
 void TControlServer::Broadcast(const std::string& error) {
-    if (!listener_) return;
-    const std::string note = Encode(TErrorNote{error});
+    if (listener_) SendToAll(Encode(TErrorNote{error}));
+}
+
+void TControlServer::SendToAll(const std::string& message) {
     std::vector<int> stalled;
     for (auto& [client, p] : panels_)
-        if (p.Welcomed && !listener_->Send(client, note)) stalled.push_back(client);
+        if (p.Welcomed && !listener_->Send(client, message)) stalled.push_back(client);
     for (int client : stalled)
         Drop(client, "не читает, что ей шлют");
 }

@@ -57,6 +57,7 @@ class TControlServer {
     // Each returns false when the panel was dropped meanwhile.
     bool Take(int client, TPanel& p, const TMessage& m);
     bool SendTo(int client, const TServiceMessage& m);
+    void SendToAll(const std::string& message);  // every welcomed panel; one that cannot take it goes
     void Drop(int client, const std::string& why);
 
     TControlHandler& handler_;

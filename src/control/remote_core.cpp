@@ -139,7 +139,7 @@ void TRemoteCore::RequestStored() {
     TSharedState& st = d_.State;
     const uint8_t action = st.PendingAction;
     st.PendingAction = paNone;  // the service's slot holds it from now on
-    if (action != paSyncNow && action != paSendZone && action != paSendTime) return;
+    if (!IsUserRequest(action)) return;
     TCommand c = CommandOf(TCommandKind::Action);
     c.Values = {action,         st.ZoneHours, st.ZoneMinutes,
                 st.ZoneSeconds, st.ZonePlus,  st.NewHH,
@@ -148,20 +148,20 @@ void TRemoteCore::RequestStored() {
 }
 
 void TRemoteCore::SumWntAccepted() {
-    TCommand c = CommandOf(TCommandKind::SumWnt);
-    c.Value = d_.State.SumWntIndex;
-    Send(c);
+    SendValue(TCommandKind::SumWnt, d_.State.SumWntIndex);
 }
 
 void TRemoteCore::PeriodAccepted() {
-    TCommand c = CommandOf(TCommandKind::Period);
-    c.Value = d_.State.SyncroHours;
-    Send(c);
+    SendValue(TCommandKind::Period, d_.State.SyncroHours);
 }
 
 void TRemoteCore::CorrectionAccepted() {
-    TCommand c = CommandOf(TCommandKind::Correction);
-    c.Value = d_.State.ZoneSeconds;
+    SendValue(TCommandKind::Correction, d_.State.ZoneSeconds);
+}
+
+void TRemoteCore::SendValue(TCommandKind kind, int32_t value) {
+    TCommand c = CommandOf(kind);
+    c.Value = value;
     Send(c);
 }
 

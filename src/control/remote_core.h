@@ -46,6 +46,7 @@ class TRemoteCore : public TWindowCore {
     void ApplyDeviceState(const TStatus& s, bool whole);
     void Resulted(const TResult& r);
     void Send(TCommand c);
+    void SendValue(TCommandKind kind, int32_t value);  // the commands that carry one value
 
     TWindowCoreDeps d_;
     std::string endpoint_;

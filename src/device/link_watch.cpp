@@ -50,8 +50,9 @@ bool TLinkWatch::Lose() {
     // The scheduled synchronisation and the zone query stay: served later, they take the time and zone
     // of then, which is what they are for.
     const uint8_t waiting = s_.PendingAction;
-    if (waiting == paSyncNow || waiting == paSendZone || waiting == paSendTime) s_.PendingAction = paNone;
-    return waiting == paSendZone || waiting == paSendTime;
+    if (!IsUserRequest(waiting)) return false;
+    s_.PendingAction = paNone;
+    return waiting != paSyncNow;
 }
 
 void TLinkWatch::TryReopen(TMonoTime now) {

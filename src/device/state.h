@@ -15,6 +15,12 @@ enum : uint8_t {
     paZoneQuery = 5,
 };
 
+// The requests a user's action stores (the menu, the editors' buttons, the winter/summer switch); the
+// others are the program's own.
+constexpr bool IsUserRequest(uint8_t action) {
+    return action == paSyncNow || action == paSendZone || action == paSendTime;
+}
+
 struct TSharedState {
     int32_t ClockHH = 0, ClockMM = 0, ClockSS = 0;  // device time of day
     uint8_t SputSync = 0, SputSyncShown = 0;        // 0/1
