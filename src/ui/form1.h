@@ -158,8 +158,7 @@ class TForm1 : public QMainWindow, public TMainView {
     void Request(const std::function<void()>& store);
     void ShowDeviceStateAsStale(bool stale);
     bool CanHideToTray() const;
-    bool StartedUp = false;      // the start-up steps ran
-    bool StartComplete = false;  // ... and the device (or the service) was there
+    bool StartComplete = false;  // the start-up found the device (or the service) there
 
     TSystemClock& Clock;
     TCurrentDirectory& Dir;

@@ -82,16 +82,14 @@ void TForm1::FormCreate() {
         // tray icon is there all the same, with that state.
         ShowGeneralError(e);
     }
-    if (TrayAvailable) Tray.AddAsItStands();
+    if (TrayAvailable) Tray.Add();
     if (StartComplete) State.HideOnActivate = 1;
-    StartedUp = true;
 }
 
 void TForm1::TrayAppeared() {
     if (TrayAvailable) return;
     TrayAvailable = true;
-    if (!StartedUp) return;
-    Tray.AddAsItStands();
+    Tray.Add();
     if (StartComplete) HideToTray();
 }
 

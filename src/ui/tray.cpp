@@ -22,13 +22,6 @@ TTrayIcon::TTrayIcon(QObject* parent)
 TTrayIcon::~TTrayIcon() = default;
 
 void TTrayIcon::Add() {
-    icon_.setIcon(noSync_);
-    icon_.setToolTip(QString::fromUtf8(kTrayTipNoSync));
-    icon_.show();
-    added_ = true;
-}
-
-void TTrayIcon::AddAsItStands() {
     icon_.show();
     added_ = true;
 }

@@ -19,8 +19,8 @@ class TTrayIcon : public QObject {
     explicit TTrayIcon(QObject* parent = nullptr);
     ~TTrayIcon() override;
 
-    void Add();            // the no-synchronisation form
-    void AddAsItStands();  // late, with the picture of the state shown since start-up
+    // Shows the icon with the state shown so far: the no-synchronisation form until a state is shown.
+    void Add();
     void Update(bool synchronised);
     // The device (or the service) is gone or silent, until the next Update; `why` goes into the tool-tip.
     void ShowNoLink(const QString& why);
