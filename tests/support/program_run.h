@@ -11,7 +11,7 @@
 namespace tamberline {
 
 struct TProgramRun {
-    int Exit = -1;  // 128 + signal when it was killed; -1 when it still ran after the wait (then killed)
+    int Exit = -1;  // 137 when it still ran after the wait (then killed)
     std::string Out, Err;
 };
 
